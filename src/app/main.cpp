@@ -1,0 +1,39 @@
+// keyvale_gui
+#include "platform/Artwork.h"
+#include "platform/QtDesktop.h"
+#include "startup/Main.h"
+#include "startup/modKeyvale.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Keyvale"));
+    QApplication::setWindowIcon(kv::appIcon());
+    // The main window ends the program itself; a log-on window closing while the main window is hidden
+    // must not.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Keyvale password manager"));
+    parser.addHelpOption();
+    QCommandLineOption appDir(QStringLiteral("app-dir"),
+                              QStringLiteral("Use DIR as the program folder (settings file, database, exports)."),
+                              QStringLiteral("DIR"));
+    parser.addOption(appDir);
+    parser.process(app);
+
+    QString folder = parser.value(appDir);
+    if (folder.isEmpty()) folder = qEnvironmentVariable("KEYVALE_APP_DIR");
+    if (folder.isEmpty()) folder = QCoreApplication::applicationDirPath();
+    kv::gAppPath = QDir(folder).absolutePath();
+    kv::AddBackslash(kv::gAppPath);
+
+    kv::QtDesktop desktop;
+    kv::setDesktop(&desktop);
+
+    if (!kv::Main([] {})) return 0;
+    return QApplication::exec();
+}

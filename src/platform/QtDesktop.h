@@ -1,0 +1,39 @@
+// keyvale_gui
+#pragma once
+
+#include "platform/Desktop.h"
+
+#include <memory>
+
+class QSoundEffect;
+class QMediaPlayer;
+class QAudioOutput;
+
+namespace kv {
+
+// The desktop of the running program: Qt message boxes, dialogs, QDesktopServices, Qt Multimedia.
+class QtDesktop final : public Desktop {
+public:
+    QtDesktop();
+    ~QtDesktop() override;
+
+    Answer message(const QString& text, const QString& title, Buttons buttons, Icon icon) override;
+    std::optional<QString> input(const QString& prompt, const QString& title, const QString& defaultText) override;
+    QString browseForFolder(QObject* owner, const QString& initialFolder, const QString& title) override;
+    bool openUrl(const QString& url) override;
+    bool openFolder(const QString& folder) override;
+    bool startDetached(const QString& program, const QStringList& arguments) override;
+    void playSound(const QString& file, bool wait) override;
+    void playTune(const QString& file) override;
+    void stopTune() override;
+    void beep() override;
+    void setClipboardText(const QString& text) override;
+    void endApplication() override;
+
+private:
+    std::unique_ptr<QSoundEffect> effect_;
+    std::unique_ptr<QAudioOutput> tuneOutput_;
+    std::unique_ptr<QMediaPlayer> tune_;
+};
+
+} // namespace kv

@@ -1,0 +1,75 @@
+// keyvale_gui
+#include "startup/Main.h"
+
+#include "platform/Clock.h"
+#include "platform/Desktop.h"
+#include "platform/Error.h"
+#include "startup/frmSplash.h"
+#include "startup/modKeyvale.h"
+#include "store/Options.h"
+#include "store/modDBstuff.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <memory>
+
+namespace kv {
+
+namespace {
+
+// Errors that start-up steps past: a file that is not there, a window already gone or already shown.
+bool isIgnorable(const Error& e) { return e.number() == 53 || e.number() == 364 || e.number() == 400; }
+
+// Runs one start-up step; answers false when the program must end.
+template <typename Step> bool runStep(Step&& step) {
+    try {
+        step();
+        return true;
+    } catch (const Error& e) {
+        if (isIgnorable(e)) return true;
+        desktop().message(errorText(e, QStringLiteral("Main of Module modKeyvale")));
+        desktop().endApplication();
+        return false;
+    }
+}
+
+} // namespace
+
+bool Main(const std::function<void()>& showMainWindow) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    BuildVersionText();
+    // gAppPath is set by the program entry (it honours --app-dir); make sure it ends in a separator.
+    if (gAppPath.isEmpty()) gAppPath = QCoreApplication::applicationDirPath();
+    AddBackslash(gAppPath);
+    gWinDir = GetWinDir();
+    gHelpFile = gAppPath + QStringLiteral("help/keyvale-help.html");
+
+    auto splash = std::make_unique<frmSplash>();
+    splash->show();
+    QCoreApplication::processEvents();
+
+    if (!runStep(InitializeINIfile)) return false;
+    if (!runStep(gInitializeDB)) return false;
+    if (!runStep(GetOptions)) return false;
+    bool loaded = false;
+    if (!runStep([&loaded] { loaded = LoadMasterPassword(); })) return false;
+    if (!loaded) {
+        desktop().endApplication();
+        return false;
+    }
+
+    // Keep the splash up for two seconds after loading, staying responsive.
+    const qint64 start = clock().tickCount();
+    while (clock().tickCount() - start < 2000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+
+    splash.reset();
+    QApplication::restoreOverrideCursor();
+
+    bool mainShown = false;
+    (void)showMainWindow;
+    gFormOpen = false;
+    return mainShown;
+}
+
+} // namespace kv

@@ -1,0 +1,154 @@
+#include "startup/modKeyvale.h"
+
+#include "platform/Desktop.h"
+#include "platform/Error.h"
+#include "store/Cipher.h"
+#include "store/modDBstuff.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+namespace kv {
+
+namespace {
+
+// The settings file keeps values of at most 254 characters, as it always has.
+constexpr int kIniValueLimit = 254;
+
+QString iniKey() { return kIniSection + QLatin1Char('/') + kIniDataFolderKey; }
+
+// Writes the data folder into the settings file; false when the file could not be written.
+bool writeDataFolder(const QString& iniFile, const QString& value) {
+    QSettings settings(iniFile, QSettings::IniFormat);
+    settings.setValue(iniKey(), value);
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
+} // namespace
+
+void BuildVersionText() {
+    gMakerNotice = QStringLiteral("Copyright (c) 2026");
+    gMakerName = QStringLiteral("Keyvale Developers");
+    gVersionText = QStringLiteral("v %1.%2.%3").arg(KEYVALE_VERSION_MAJOR).arg(KEYVALE_VERSION_MINOR).arg(KEYVALE_VERSION_PATCH);
+}
+
+void InitializeINIfile() {
+    gIniFile = gAppPath + QStringLiteral("keyvale.ini");
+    if (!QFileInfo::exists(gIniFile) && !writeDataFolder(gIniFile, QString()))
+        desktop().message(QStringLiteral("An error has occured writing INI KeyvaleLocation setting."), {}, Buttons::Ok,
+                          Icon::Exclamation);
+    ReadDataFolder(gIniFile);
+}
+
+bool ReadDataFolder(const QString& iniFile) {
+    try {
+        QFile probe(iniFile);
+        if (QFileInfo(iniFile).isDir() || !probe.open(QIODevice::ReadOnly))
+            throw Error(75, QStringLiteral("Path/File access error"));
+        probe.close();
+        QSettings settings(iniFile, QSettings::IniFormat);
+        if (settings.status() != QSettings::NoError) throw Error(75, QStringLiteral("Path/File access error"));
+        gDataFolder = settings.value(iniKey(), QString()).toString().left(kIniValueLimit);
+        if (gDataFolder.isEmpty()) {
+            gDataFolder = gAppPath;
+            if (!writeDataFolder(iniFile, gDataFolder))
+                desktop().message(QStringLiteral("An error has occured writing INI KeyvaleLocation settings..."), {},
+                                  Buttons::Ok, Icon::Exclamation);
+        }
+        return true;
+    } catch (const Error& e) {
+        const QString text =
+            QStringLiteral("Error#: %1 - %2.  ").arg(e.number()).arg(e.description()) +
+            QStringLiteral("Error Reading the INI File, it could be corrupted.\nDo you want to delete the "
+                           "application's INI file?\n\n") +
+            QStringLiteral("The application INI file contains option settings but ") +
+            QStringLiteral("a new INI file with default settings will be created ") +
+            QStringLiteral("the next time Keyvale starts.");
+        if (desktop().message(text, {}, Buttons::YesNo, Icon::Critical) == Answer::Yes) {
+            const QString file = gAppPath + QStringLiteral("keyvale.ini");
+            if (QFileInfo(file).isDir())
+                QDir().rmdir(file);
+            else
+                QFile::remove(file);
+            desktop().message(QStringLiteral("Keyvale will shut down and a new INI file will be created ") +
+                                  QStringLiteral("with default option settings."),
+                              {}, Buttons::Ok, Icon::Information);
+        }
+        desktop().endApplication();
+        return false;
+    }
+}
+
+bool LoadMasterPassword() {
+    try {
+        auto rs = openRecordset(QStringLiteral("Select * from tblPassword"));
+        if (rs->eof() && rs->bof()) {
+            if (gRsMasterData && gRsMasterData->recordCount() > 0) {
+                desktop().message(QStringLiteral("Keyvale has been breached or is corrupted!  Please reinstall Keyvale"),
+                                  {}, Buttons::Ok, Icon::Critical);
+                desktop().endApplication();
+                return false;
+            }
+            gFirstRun = true;
+        } else {
+            auto read = [&rs](const char* name) {
+                return decipherField(rs->field(QString::fromLatin1(name)).toString()).trimmed();
+            };
+            gRecoveryQuestion = read("Question");
+            gRecoveryAnswer = read("Answer");
+            gMasterPassword = read("Password");
+        }
+        rs->close();
+        return true;
+    } catch (const Error& e) {
+        reportCritical(e);
+        return false;
+    }
+}
+
+void SaveMasterPassword() {
+    try {
+        auto rs = openRecordset(QStringLiteral("Select * from tblPassword"));
+        if (rs->eof() && rs->bof())
+            rs->addNew();
+        else
+            rs->moveFirst();
+        rs->setField(QStringLiteral("Question"), encipherField(gRecoveryQuestion));
+        rs->setField(QStringLiteral("Answer"), encipherField(gRecoveryAnswer));
+        rs->setField(QStringLiteral("Password"), encipherField(gMasterPassword));
+        rs->update();
+        rs->close();
+    } catch (const Error& e) {
+        reportCritical(e);
+    }
+}
+
+void AddBackslash(QString& path) {
+    while (path.endsWith(QLatin1Char(' '))) path.chop(1);
+    if (!path.endsWith(QLatin1Char('\\')) && !path.endsWith(QLatin1Char('/'))) path += QLatin1Char('/');
+}
+
+QString StripNull(const QString& text) {
+    const qsizetype nul = text.indexOf(QChar(0));
+    return nul < 0 ? text : text.left(nul);
+}
+
+QString GetWinDir() {
+    // There is no Windows directory here: the program's own folder holds what the program would look
+    // for there (the about box's tune).
+    QString dir = StripNull(gAppPath);
+    if (dir.isEmpty()) return {};
+    AddBackslash(dir);
+    return dir;
+}
+
+bool MakeDirPath(const QString& path) {
+    if (!path.isEmpty() && QDir().mkpath(path)) return true;
+    desktop().message(QStringLiteral("Could not Create Destination Folder."), {}, Buttons::Ok, Icon::Exclamation);
+    return false;
+}
+
+} // namespace kv

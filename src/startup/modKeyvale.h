@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+
+namespace kv {
+
+// Shared paths, set during start-up. Paths end in "/".
+inline QString gAppPath;    // the program's folder (or the one named by --app-dir / KEYVALE_APP_DIR)
+inline QString gIniFile;    // gAppPath + "keyvale.ini"
+inline QString gDataFolder; // the data folder as stored in the settings file
+inline QString gWinDir;     // where the about box looks for its tune: the program's folder on this platform
+inline QString gHelpFile;   // the help pages
+
+// Texts shown by the splash, the status bar and the about box.
+inline QString gVersionText;
+inline QString gMakerNotice;
+inline QString gMakerName;
+
+// The master password and the recovery values, held in upper case.
+inline QString gMasterPassword;
+inline QString gRecoveryQuestion;
+inline QString gRecoveryAnswer;
+
+// Shared flags.
+inline bool gFirstRun = false;        // a new installation: no master password yet
+inline bool gLoggedOn = false;        // the log-on window accepted the master password
+inline bool gSetupDone = false;       // first-run setup or recovery completed
+inline bool gFormOpen = false;        // a secondary window is open; the idle timer waits
+inline bool gMainInitialised = false; // the main window has loaded (a log-on now is a lock-out)
+
+// The settings file's section and key for the data folder.
+inline const QString kIniSection = QStringLiteral("Options");
+inline const QString kIniDataFolderKey = QStringLiteral("KeyvaleLocation");
+
+// Sets gMakerNotice, gMakerName and gVersionText ("v 6.0.1"), in that order.
+void BuildVersionText();
+// Creates the settings file when it is missing and reads the data folder from it.
+void InitializeINIfile();
+// Reads the data folder from the settings file into gDataFolder, writing the default (gAppPath) back
+// when it is empty. An unreadable file ends in the delete-and-end question; answers false then.
+bool ReadDataFolder(const QString& iniFile);
+// Reads tblPassword into the master password and recovery values; sets gFirstRun for a new
+// installation. False means that start-up must end.
+bool LoadMasterPassword();
+// Writes the master password and recovery values, enciphered, into the one row of tblPassword.
+void SaveMasterPassword();
+
+// Shared routines.
+void AddBackslash(QString& path);
+QString StripNull(const QString& text);
+QString GetWinDir();
+// Creates every missing folder level of the path; false (after the message) when that fails.
+bool MakeDirPath(const QString& path);
+
+} // namespace kv

@@ -1,0 +1,41 @@
+#include "store/modDBstuff.h"
+
+#include "startup/modKeyvale.h"
+
+namespace kv {
+
+QString databaseFile(const QString& folder) {
+    QString path = folder;
+    if (!path.endsWith(QLatin1Char('/')) && !path.endsWith(QLatin1Char('\\'))) path += QLatin1Char('/');
+    return path + QStringLiteral("keyvale.mdb");
+}
+
+void gInitializeDB() {
+    try {
+        gDBConnection.reset();
+        gDBConnection = sql::Connection::open(databaseFile(gDataFolder), kDatabasePassword);
+        gRsMasterData = std::make_unique<Recordset>(gDBConnection, kSelectMasterData);
+        gMasterFieldCount = qint16(gRsMasterData->fieldCount());
+        gRsChildData = std::make_unique<Recordset>(gDBConnection, kSelectChildData);
+        gRsOptions = std::make_unique<Recordset>(gDBConnection, kSelectOptions);
+    } catch (const Error& e) {
+        reportError(e, QStringLiteral("gInitializeDB of module modDBstuff"));
+    }
+}
+
+void gCloseDatabase() {
+    try {
+        if (!gDBConnection || !gDBConnection->isOpen())
+            throw Error(3704, QStringLiteral("Operation is not allowed when the object is closed."));
+        gDBConnection->close();
+    } catch (const Error& e) {
+        reportError(e, QStringLiteral("gCloseDatabase of Module modDBstuff"));
+    }
+}
+
+std::unique_ptr<Recordset> openRecordset(const QString& statement, const QVariantList& params) {
+    if (!gDBConnection) throw Error(3704, QStringLiteral("Operation is not allowed when the object is closed."));
+    return std::make_unique<Recordset>(gDBConnection, statement, params);
+}
+
+} // namespace kv

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "store/Recordset.h"
+#include "store/Sqlite.h"
+
+#include <memory>
+
+namespace kv {
+
+// The fixed password that keys every database file of the program.
+inline const QByteArray kDatabasePassword = QByteArrayLiteral("plumvatro");
+
+// The one connection and the three shared recordsets, alive from start-up to exit.
+inline std::shared_ptr<sql::Connection> gDBConnection;
+inline std::unique_ptr<Recordset> gRsMasterData;
+inline std::unique_ptr<Recordset> gRsChildData;
+inline std::unique_ptr<Recordset> gRsOptions;
+inline qint16 gMasterFieldCount = 0;
+
+// The statements of the shared recordsets.
+inline const QString kSelectMasterData = QStringLiteral("Select * from tblMasterData order by GroupName");
+inline const QString kSelectChildData = QStringLiteral("Select * from tblChilDdata order by GroupName, Website");
+inline const QString kSelectOptions = QStringLiteral("Select * from tblOptions");
+
+// The database file in a data folder (the folder may or may not end in a separator).
+QString databaseFile(const QString& folder);
+
+// Opens gDBConnection on the data folder's database and the three shared recordsets, in that order. Any
+// failure is reported with the standard error message and ends the procedure: what was opened before it
+// stays open, nothing after it is opened.
+void gInitializeDB();
+// Closes the connection; the shared recordsets lose it with it.
+void gCloseDatabase();
+
+// Opens a recordset on the shared connection.
+std::unique_ptr<Recordset> openRecordset(const QString& statement, const QVariantList& params = {});
+
+} // namespace kv

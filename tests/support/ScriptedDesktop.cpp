@@ -1,0 +1,108 @@
+#include "support/ScriptedDesktop.h"
+
+#include <QTest>
+
+namespace kv::test {
+
+namespace {
+void failUnexpected(const QString& what) {
+    QTest::qFail(qPrintable(QStringLiteral("unexpected prompt with no scripted answer: ") + what), __FILE__,
+                 __LINE__);
+}
+} // namespace
+
+ScriptedDesktop::ScriptedDesktop() { setDesktop(this); }
+
+ScriptedDesktop::~ScriptedDesktop() { setDesktop(nullptr); }
+
+Answer ScriptedDesktop::message(const QString& text, const QString& title, Buttons buttons, Icon icon) {
+    prompts.append({Prompt::Kind::Message, text, title, buttons, icon});
+    if (buttons == Buttons::Ok) {
+        // An OK box needs no answer, but one may be queued for symmetry.
+        if (!replies_.empty() && replies_.front().isButton && replies_.front().button == Answer::Ok)
+            replies_.pop_front();
+        return Answer::Ok;
+    }
+    if (replies_.empty() || !replies_.front().isButton) {
+        failUnexpected(text);
+        return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+    }
+    const Answer a = replies_.front().button;
+    replies_.pop_front();
+    return a;
+}
+
+std::optional<QString> ScriptedDesktop::input(const QString& prompt, const QString& title, const QString&) {
+    prompts.append({Prompt::Kind::Input, prompt, title, Buttons::Ok, Icon::None});
+    if (replies_.empty() || replies_.front().isButton) {
+        failUnexpected(prompt);
+        return std::nullopt;
+    }
+    const Reply r = replies_.front();
+    replies_.pop_front();
+    if (r.cancelled) return std::nullopt;
+    return r.text;
+}
+
+QString ScriptedDesktop::browseForFolder(QObject*, const QString&, const QString& title) {
+    prompts.append({Prompt::Kind::Folder, title, title, Buttons::Ok, Icon::None});
+    if (replies_.empty() || replies_.front().isButton) {
+        failUnexpected(title);
+        return {};
+    }
+    const Reply r = replies_.front();
+    replies_.pop_front();
+    return r.cancelled ? QString() : r.text;
+}
+
+bool ScriptedDesktop::openUrl(const QString& url) {
+    openedUrls.append(url);
+    return true;
+}
+
+bool ScriptedDesktop::openFolder(const QString& folder) {
+    openedFolders.append(folder);
+    return true;
+}
+
+bool ScriptedDesktop::startDetached(const QString& program, const QStringList& arguments) {
+    started.append(QStringList{program} + arguments);
+    return true;
+}
+
+void ScriptedDesktop::playSound(const QString& file, bool wait) {
+    sounds.append(file + (wait ? QStringLiteral(" (wait)") : QString()));
+}
+
+void ScriptedDesktop::playTune(const QString& file) { tunes.append(file); }
+
+void ScriptedDesktop::stopTune() { ++tuneStops; }
+
+QStringList ScriptedDesktop::messages() const {
+    QStringList out;
+    for (const Prompt& p : prompts)
+        if (p.kind == Prompt::Kind::Message) out.append(p.text);
+    return out;
+}
+
+Prompt ScriptedDesktop::last() const {
+    if (prompts.isEmpty()) {
+        QTest::qFail("expected a prompt, there was none", __FILE__, __LINE__);
+        return {};
+    }
+    return prompts.last();
+}
+
+void ScriptedDesktop::clear() {
+    prompts.clear();
+    replies_.clear();
+    openedUrls.clear();
+    openedFolders.clear();
+    sounds.clear();
+    tunes.clear();
+    started.clear();
+    clipboard.clear();
+    beeps = ended = tuneStops = 0;
+}
+
+} // namespace kv::test

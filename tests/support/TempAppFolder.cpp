@@ -1,0 +1,97 @@
+#include "support/TempAppFolder.h"
+
+#include "startup/modKeyvale.h"
+#include "store/Options.h"
+#include "store/Schema.h"
+#include "store/modDBstuff.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+namespace kv::test {
+
+namespace {
+
+void copyTree(const QString& from, const QString& to) {
+    QDir source(from);
+    if (!source.exists()) return;
+    QDir().mkpath(to);
+    for (const QFileInfo& info : source.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (info.isDir())
+            copyTree(info.absoluteFilePath(), to + QLatin1Char('/') + info.fileName());
+        else
+            QFile::copy(info.absoluteFilePath(), to + QLatin1Char('/') + info.fileName());
+    }
+}
+
+} // namespace
+
+void resetProgramState() {
+    gRsMasterData.reset();
+    gRsChildData.reset();
+    gRsOptions.reset();
+    gDBConnection.reset();
+    gMasterFieldCount = 0;
+    gAppPath.clear();
+    gIniFile.clear();
+    gDataFolder.clear();
+    gWinDir.clear();
+    gHelpFile.clear();
+    gMasterPassword.clear();
+    gRecoveryQuestion.clear();
+    gRecoveryAnswer.clear();
+    gFirstRun = gLoggedOn = gSetupDone = gFormOpen = gMainInitialised = false;
+    gShutDownTime = 0;
+    gShutDownTimeByte = 0;
+    gShowPasswordText = gShowPasswordColumn = gShowPriorUserIDPassword = gShowDeletedRecord = false;
+    gShutDownKeyvale = gConfirmUpdate = gExportPassword = false;
+    gBackupLocation.clear();
+    gImportSelectPath.clear();
+    gGridBackColorOdd = gGridForeColorOdd = gGridBackColorEven = gGridForeColorEven = 0;
+}
+
+TempAppFolder::TempAppFolder(bool open) {
+    resetProgramState();
+    QVERIFY(dir_.isValid());
+    createDeliveredDatabase(database());
+    copyTree(QStringLiteral(KEYVALE_RESOURCES_DIR), dir_.path());
+    gAppPath = path();
+    gIniFile = gAppPath + QStringLiteral("keyvale.ini");
+    gDataFolder = gAppPath;
+    gWinDir = gAppPath;
+    gHelpFile = gAppPath + QStringLiteral("help/keyvale-help.html");
+    if (open) {
+        gInitializeDB();
+        GetOptions();
+    }
+}
+
+TempAppFolder::~TempAppFolder() { resetProgramState(); }
+
+QString TempAppFolder::path() const { return dir_.path() + QLatin1Char('/'); }
+
+QList<QVariantList> TempAppFolder::query(const QString& sql, const QVariantList& params) const {
+    auto connection = sql::Connection::open(database(), kDatabasePassword);
+    sql::Statement st(*connection, sql);
+    st.bindAll(params);
+    QList<QVariantList> rows;
+    while (st.step()) {
+        QVariantList row;
+        for (int i = 0; i < st.columnCount(); ++i) row.append(st.column(i));
+        rows.append(row);
+    }
+    return rows;
+}
+
+QVariant TempAppFolder::scalar(const QString& sql, const QVariantList& params) const {
+    const auto rows = query(sql, params);
+    return rows.isEmpty() || rows.first().isEmpty() ? QVariant() : rows.first().first();
+}
+
+void TempAppFolder::execute(const QString& sql, const QVariantList& params) const {
+    auto connection = sql::Connection::open(database(), kDatabasePassword);
+    connection->execute(sql, params);
+}
+
+} // namespace kv::test

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+namespace kv::test {
+
+// A temporary program folder with a fresh delivered database, the help pages and the export template.
+// It points gAppPath, gIniFile and gDataFolder at itself and resets the shared state of the program
+// (paths, flags, master password, options, connection and recordsets), so that no test sees another's.
+class TempAppFolder {
+public:
+    // `open`: also open the database with gInitializeDB and load the options.
+    explicit TempAppFolder(bool open = true);
+    ~TempAppFolder();
+
+    QString path() const;            // ends in "/"
+    QString file(const QString& name) const { return path() + name; }
+    QString database() const { return file(QStringLiteral("keyvale.mdb")); }
+
+    // Runs SQL on the folder's database through a connection of its own (checks what a flow stored).
+    QList<QVariantList> query(const QString& sql, const QVariantList& params = {}) const;
+    QVariant scalar(const QString& sql, const QVariantList& params = {}) const;
+    void execute(const QString& sql, const QVariantList& params = {}) const;
+
+private:
+    QTemporaryDir dir_;
+};
+
+// Resets every shared variable of the program to its starting value and closes the database.
+void resetProgramState();
+
+} // namespace kv::test
