@@ -1,15 +1,13 @@
 // keyvale_gui
 #pragma once
 
+#include "exchange/ExportWriter.h"
+
 #include <QList>
 #include <QString>
 #include <QVariant>
 
 namespace kv {
-
-// Export codes of the grid's export operation.
-enum class ExportFormat { Text = 0, Html = 1 };
-enum class ExportRows { Selected = 2, NotSelected = 4, All = 7 };
 
 // What the windows around a records grid (find, export, toolbar) ask of it. Rows are counted from 0 in
 // display order; bookmarks are the serving recordset's 1-based positions. "Current row" is the grid's

@@ -11,9 +11,18 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
+#include <QPointer>
 #include <QWidget>
 
 namespace kv {
+
+namespace {
+QPointer<QWidget> theMainWindow;
+}
+
+QWidget* mainWindow() { return theMainWindow; }
+
+void setMainWindow(QWidget* window) { theMainWindow = window; }
 
 void SelectAllText(QLineEdit* box) {
     box->setSelection(0, int(box->text().size()));

@@ -19,6 +19,10 @@ void RemoveCloseMenu(QWidget* window);
 void PaintGradient(QWidget* target, float r1, float g1, float b1, float r2, float g2, float b2, bool horizontal);
 // Opens the help window at the topic of a context number; numbers from 9998 on open nothing.
 void ShowHelpTopic(QWidget* form, qint32 context);
+// The main window, once it exists: the log-on window shows it again after a lock-out.
+QWidget* mainWindow();
+void setMainWindow(QWidget* window);
+
 // The folder picker; answers (path, display name), both empty when cancelled.
 std::pair<QString, QString> BrowseForFolder(QWidget* owner, const QString& initialFolder, const QString& title);
 
