@@ -1,0 +1,362 @@
+// keyvale_gui
+#include "tools/frmFind.h"
+
+#include "mainwindow/GridOperations.h"
+#include "platform/Artwork.h"
+#include "platform/Desktop.h"
+#include "platform/Error.h"
+#include "platform/Units.h"
+#include "startup/WidgetRoutines.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCompleter>
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QStringList>
+
+namespace kv {
+
+namespace {
+
+// The position of an entry is the grid column it searches; entry 0 searches every column but the ID.
+const QStringList kFieldList = {
+    QStringLiteral("All Fields"),   QStringLiteral("Group Name"),    QStringLiteral("Website"),
+    QStringLiteral("User ID"),      QStringLiteral("Password"),      QStringLiteral("Description"),
+    QStringLiteral("Date Changed"), QStringLiteral("Prior User ID"), QStringLiteral("Prior Password")};
+constexpr int kAllFields = 0;
+constexpr int kLastField = 8;
+
+// Only blanks count as padding around the search text; tabs and other spacing are searched for.
+QString trimBlanks(const QString& text) {
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && text[begin] == u' ')
+        ++begin;
+    while (end > begin && text[end - 1] == u' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+// An occurrence stands as a word when it starts the cell or follows a blank, and ends the cell or is
+// followed by one.
+bool standsAsWord(const QString& cell, qsizetype at, qsizetype length) {
+    const bool startsWord = at == 0 || cell[at - 1] == u' ';
+    const bool endsWord = at + length == cell.size() || cell[at + length] == u' ';
+    return startsWord && endsWord;
+}
+
+struct SearchOptions {
+    QString text;    // as typed
+    QString trimmed; // blanks removed at both ends
+    bool anyPart = false;
+    bool wholeOnly = false;
+};
+
+struct CellTest {
+    bool candidate = false; // the text is there in the chosen kind
+    bool match = false;     // ...and, when whole matches are asked for, as a whole
+    QString matched;        // what the question quotes: the occurrence, or the whole cell
+};
+
+// Case-insensitive comparison works character by character here, so positions in the cell stay valid even
+// for letters whose upper case is longer (ß).
+CellTest testCell(const QString& cell, const SearchOptions& o) {
+    CellTest result;
+    if (o.anyPart) {
+        const qsizetype p = cell.indexOf(o.text, 0, Qt::CaseInsensitive);
+        if (p < 0) return result;
+        result.candidate = true;
+        result.matched = cell.mid(p, o.text.size());
+        if (!o.wholeOnly) {
+            result.match = true;
+            return result;
+        }
+        // The first occurrence is the one offered when nothing better turns up, but a later one that stands
+        // as a word makes the cell a match: "Banking Bank" holds the word bank.
+        for (qsizetype at = p; at >= 0; at = cell.indexOf(o.text, at + 1, Qt::CaseInsensitive))
+            if (standsAsWord(cell, at, o.text.size())) {
+                result.match = true;
+                break;
+            }
+        return result;
+    }
+    if (cell.left(o.trimmed.size()).compare(o.trimmed, Qt::CaseInsensitive) != 0) return result;
+    result.candidate = true;
+    result.matched = cell;
+    result.match = !o.wholeOnly || cell.compare(o.trimmed, Qt::CaseInsensitive) == 0;
+    return result;
+}
+
+} // namespace
+
+frmFind::frmFind(GridOperations& grid, QWidget* parent) : QDialog(parent), grid_(grid) {
+    setObjectName(QStringLiteral("frmFind"));
+    setWindowTitle(QStringLiteral("Find"));
+    setWindowIcon(appIcon());
+
+    lblSearch = new QLabel(QStringLiteral("&Field to Search"), this);
+    lblSearch->setObjectName(QStringLiteral("lblSearch"));
+    cmbFieldToLookIn = new QComboBox(this);
+    cmbFieldToLookIn->setObjectName(QStringLiteral("cmbFieldToLookIn"));
+    cmbFieldToLookIn->setEditable(true);
+    // Enter must reach the Find button instead of adding the typed text to the list.
+    cmbFieldToLookIn->setInsertPolicy(QComboBox::NoInsert);
+    // Completion may only ever produce an entry exactly as the list spells it.
+    cmbFieldToLookIn->completer()->setCaseSensitivity(Qt::CaseSensitive);
+    cmbFieldToLookIn->setMinimumWidth(twipsToPixels(2400, this));
+    lblSearch->setBuddy(cmbFieldToLookIn);
+
+    lblFindContent = new QLabel(QStringLiteral("&Search Content"), this);
+    lblFindContent->setObjectName(QStringLiteral("lblFindContent"));
+    txtFindContent = new QLineEdit(this);
+    txtFindContent->setObjectName(QStringLiteral("txtFindContent"));
+    txtFindContent->setMinimumWidth(twipsToPixels(3600, this));
+    lblFindContent->setBuddy(txtFindContent);
+
+    chkAnyPartOfField = new QCheckBox(QStringLiteral("Find Any Part of a Field"), this);
+    chkAnyPartOfField->setObjectName(QStringLiteral("chkAnyPartOfField"));
+    chkWholeFieldOnly = new QCheckBox(QStringLiteral("Find &Whole Field Only"), this);
+    chkWholeFieldOnly->setObjectName(QStringLiteral("chkWholeFieldOnly"));
+
+    btnFind = new QPushButton(QStringLiteral("&Find"), this);
+    btnFind->setObjectName(QStringLiteral("btnFind"));
+    btnFind->setDefault(true);
+    btnFind->setEnabled(false);
+    btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+
+    auto* layout = new QGridLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->addWidget(lblSearch, 0, 0);
+    layout->addWidget(cmbFieldToLookIn, 0, 1);
+    layout->addWidget(lblFindContent, 1, 0);
+    layout->addWidget(txtFindContent, 1, 1);
+    layout->addWidget(chkAnyPartOfField, 2, 1);
+    layout->addWidget(chkWholeFieldOnly, 3, 1);
+    layout->addWidget(btnFind, 0, 2);
+    layout->addWidget(btnCancel, 1, 2);
+    layout->setColumnMinimumWidth(2, twipsToPixels(1300, this));
+    layout->setHorizontalSpacing(twipsToPixels(180, this));
+    setTabOrder(cmbFieldToLookIn, txtFindContent);
+    setTabOrder(txtFindContent, chkAnyPartOfField);
+    setTabOrder(chkAnyPartOfField, chkWholeFieldOnly);
+    setTabOrder(chkWholeFieldOnly, btnFind);
+    setTabOrder(btnFind, btnCancel);
+
+    connect(txtFindContent, &QLineEdit::textChanged, this, &frmFind::txtFindContent_Change);
+    connect(cmbFieldToLookIn, &QComboBox::editTextChanged, this, &frmFind::cmbFieldToLookIn_Change);
+    connect(btnFind, &QPushButton::clicked, this, &frmFind::btnFind_Click);
+    connect(btnCancel, &QPushButton::clicked, this, &frmFind::btnCancel_Click);
+    cmbFieldToLookIn->installEventFilter(this);
+    txtFindContent->installEventFilter(this);
+
+    // Loading, once per run.
+    RemoveCloseMenu(this);
+    SetComboBox(true);
+}
+
+void frmFind::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (event->spontaneous()) return; // coming back from minimised is not a new showing
+    try {
+        iSavedColumn = qint16(grid_.currentColumn());
+        vSavedBookmark = grid_.currentBookmark();
+        iSavedRow = grid_.currentRow();
+        bGridMoved = false;
+    } catch (const Error& e) {
+        reportError(e, QStringLiteral("Form_Activate of Form frmFind"));
+    } catch (const std::exception& e) {
+        reportError(e, QStringLiteral("Form_Activate of Form frmFind"));
+    }
+    SetComboBox(false);
+}
+
+bool frmFind::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == txtFindContent && event->type() == QEvent::FocusIn) {
+        SelectAllText(txtFindContent);
+    } else if (watched == cmbFieldToLookIn && event->type() == QEvent::KeyPress) {
+        cmbFieldToLookIn_Change();
+    } else if (watched == cmbFieldToLookIn && event->type() == QEvent::FocusOut) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        // Only a move to another control of this window is checked: not the list popping up, another window
+        // taking the focus, or the user reaching for Cancel with the mouse or its access key.
+        const bool withinWindow = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+                                  reason == Qt::MouseFocusReason || reason == Qt::ShortcutFocusReason ||
+                                  reason == Qt::OtherFocusReason;
+        const bool toCancel = QApplication::focusWidget() == btnCancel &&
+                              (reason == Qt::MouseFocusReason || reason == Qt::ShortcutFocusReason);
+        // The message box must not open inside the focus change itself, so the check runs right after it.
+        if (withinWindow && !toCancel && !validationPending_) {
+            validationPending_ = true;
+            QMetaObject::invokeMethod(this, &frmFind::cmbFieldToLookIn_Validate, Qt::QueuedConnection);
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmFind::SetComboBox(bool bInitial) {
+    try {
+        if (bInitial) {
+            txtFindContent->clear();
+            cmbFieldToLookIn->addItems(kFieldList);
+        } else {
+            cmbFieldToLookIn->setFocus(Qt::OtherFocusReason);
+        }
+        const int column = grid_.currentColumn();
+        const int entry = column >= 1 && column <= kLastField ? column : kAllFields;
+        cmbFieldToLookIn->setCurrentIndex(entry);
+        // A text typed over the list earlier is replaced even when the entry itself stays the same.
+        cmbFieldToLookIn->setEditText(kFieldList[entry]);
+    } catch (const Error& e) {
+        reportError(e, QStringLiteral("SetComboBox of Form frmFind"));
+    } catch (const std::exception& e) {
+        reportError(e, QStringLiteral("SetComboBox of Form frmFind"));
+    }
+}
+
+bool frmFind::ComboboxDataNotFound() const {
+    return !kFieldList.contains(cmbFieldToLookIn->currentText());
+}
+
+void frmFind::txtFindContent_Change() {
+    btnFind->setEnabled(!trimBlanks(txtFindContent->text()).isEmpty() && !ComboboxDataNotFound());
+}
+
+void frmFind::cmbFieldToLookIn_Change() {
+    // Unlike the text box's own rule, blanks count here: a text of blanks only can be searched for.
+    btnFind->setEnabled(!txtFindContent->text().isEmpty() && !ComboboxDataNotFound());
+}
+
+void frmFind::cmbFieldToLookIn_Validate() {
+    validationPending_ = false;
+    if (!isVisible() || !ComboboxDataNotFound()) return;
+    desktop().message(QStringLiteral("Please select from the list!"), {}, Buttons::Ok, Icon::Information);
+    cmbFieldToLookIn->setFocus(Qt::OtherFocusReason);
+}
+
+void frmFind::btnFind_Click() {
+    setCursor(Qt::WaitCursor);
+    try {
+        runSearch();
+    } catch (const Error& e) {
+        unsetCursor();
+        reportError(e, QStringLiteral("btnFind of Form frmFind"));
+    } catch (const std::exception& e) {
+        unsetCursor();
+        reportError(e, QStringLiteral("btnFind of Form frmFind"));
+    }
+}
+
+void frmFind::runSearch() {
+    // Find is only enabled while the text is one of the entries, so the field is taken from the text: a
+    // typed entry counts as much as a chosen one.
+    const int field = std::max(int(kFieldList.indexOf(cmbFieldToLookIn->currentText())), kAllFields);
+    const bool allFields = field == kAllFields;
+    SearchOptions options;
+    options.text = txtFindContent->text();
+    options.trimmed = trimBlanks(options.text);
+    options.anyPart = chkAnyPartOfField->isChecked();
+    options.wholeOnly = chkWholeFieldOnly->isChecked();
+
+    grid_.moveFirst();
+    bGridMoved = true;
+    bFound = false;
+    struct {
+        int row = -1;
+        int column = 0;
+        QString matched;
+    } candidate;
+    grid_.setCurrentColumn(allFields ? 1 : field);
+
+    bool matched = false;
+    auto test = [&](int row, int column) {
+        const CellTest result = testCell(grid_.cellText(column), options);
+        if (!result.candidate) return false;
+        if (!options.wholeOnly) return true;
+        if (candidate.row < 0) candidate = {row, column, result.matched};
+        return result.match;
+    };
+    const int rows = grid_.rowCount();
+    for (int row = 0; row < rows; ++row) {
+        if (allFields) {
+            const int columns = grid_.columnCount();
+            for (int column = 1; column < columns && !matched; ++column) {
+                grid_.setCurrentColumn(column);
+                matched = test(row, column);
+            }
+        } else {
+            grid_.setCurrentColumn(field);
+            matched = test(row, field);
+        }
+        // Rows may come or go while the grid serves them, so the end is checked against the count of now.
+        if (matched || row == grid_.rowCount() - 1) break;
+        grid_.moveNext();
+    }
+
+    if (matched) {
+        bFound = true;
+        ResetGridPointer(true);
+        return;
+    }
+    if (candidate.row < 0) {
+        desktop().message(QStringLiteral("Text not found!"), {}, Buttons::Ok, Icon::Information);
+        unsetCursor();
+        return;
+    }
+    desktop().beep();
+    const Answer answer =
+        desktop().message(QStringLiteral("A whole match was not found.  However, '") + candidate.matched +
+                              QStringLiteral("' was found.") + QStringLiteral("\n") +
+                              QStringLiteral("Would you like to go to this record?"),
+                          {}, Buttons::YesNo, Icon::Question);
+    if (answer != Answer::Yes) {
+        unsetCursor();
+        return;
+    }
+    grid_.moveFirst();
+    grid_.moveRows(candidate.row);
+    grid_.setCurrentColumn(candidate.column);
+    bFound = true;
+    ResetGridPointer(true);
+}
+
+void frmFind::btnCancel_Click() {
+    ResetGridPointer(true);
+}
+
+void frmFind::reject() {
+    btnCancel_Click();
+}
+
+void frmFind::ResetGridPointer(bool bHide) {
+    try {
+        if (!bFound && bGridMoved) restoreGrid();
+    } catch (const Error& e) {
+        reportError(e, QStringLiteral("ResetGridPointer of Form frmFind"));
+    } catch (const std::exception& e) {
+        reportError(e, QStringLiteral("ResetGridPointer of Form frmFind"));
+    }
+    // The window has no close button, so it must still go away when the grid could not be put back.
+    unsetCursor();
+    if (bHide) done(bFound ? Accepted : Rejected);
+}
+
+void frmFind::restoreGrid() {
+    if (!vSavedBookmark.isNull()) {
+        // By bookmark rather than by counting rows: bookmarks keep their numbers when rows before them are
+        // deleted, so counting would land on a later row.
+        grid_.setCurrentBookmark(vSavedBookmark);
+    } else {
+        // There was no current data row: go back to the same place, the add-new row if it was that.
+        grid_.moveFirst();
+        if (iSavedRow > 0) grid_.moveRows(iSavedRow);
+    }
+    if (iSavedColumn > 0) grid_.setCurrentColumn(iSavedColumn);
+}
+
+} // namespace kv
