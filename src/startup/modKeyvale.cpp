@@ -89,8 +89,7 @@ bool LoadMasterPassword() {
             if (gRsMasterData && gRsMasterData->recordCount() > 0) {
                 desktop().message(QStringLiteral("Keyvale has been breached or is corrupted!  Please reinstall Keyvale"),
                                   {}, Buttons::Ok, Icon::Critical);
-                desktop().endApplication();
-                return false;
+                return false; // start-up ends the program
             }
             gFirstRun = true;
         } else {
