@@ -4,7 +4,11 @@
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
+#include "startup/frmAdmin.h"
+#include "startup/frmPassword.h"
+#include "startup/frmSetup.h"
 #include "startup/frmSplash.h"
+#include "startup/modAdmin.h"
 #include "startup/modKeyvale.h"
 #include "store/Options.h"
 #include "store/modDBstuff.h"
@@ -12,6 +16,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <memory>
 
 namespace kv {
@@ -67,7 +72,34 @@ bool Main(const std::function<void()>& showMainWindow) {
     QApplication::restoreOverrideCursor();
 
     bool mainShown = false;
-    (void)showMainWindow;
+    const auto openMainWindow = [&] {
+        showMainWindow();
+        mainShown = true;
+    };
+    if (gFirstRun) {
+        // A new installation: the password rules first, then the question and the master password.
+        frmAdmin().exec();
+        frmSetup().exec();
+        if (gSetupDone) openMainWindow();
+    } else {
+        GetAdminInfo();
+        {
+            // The log-on window is not modal; wait here until it closes, keeping the program responsive.
+            frmPassword logOn;
+            QEventLoop waiting;
+            QObject::connect(&logOn, &QDialog::finished, &waiting, &QEventLoop::quit);
+            logOn.show();
+            if (logOn.isVisible()) waiting.exec();
+        }
+        if (gLoggedOn) {
+            openMainWindow();
+        } else {
+            // Three failed tries: the recovery question decides.
+            gSetupDone = false;
+            frmSetup().exec();
+            if (gSetupDone) openMainWindow();
+        }
+    }
     gFormOpen = false;
     return mainShown;
 }
