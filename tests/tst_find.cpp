@@ -113,7 +113,6 @@ class TestFind : public QObject {
 private slots:
     void search_data();
     void search();
-    void searchTwiceFindsTheSameMatch();
     void keyboardOnly();
     void cancel_data();
     void cancel();
@@ -226,6 +225,7 @@ void TestFind::search() {
     ScriptedDesktop desk;
     FakeGrid grid(kCaptions, rows);
     grid.hidden = {0, 4, 7, 8};
+    grid.row = int(rows.size()) - 1; // every search starts at the first row, wherever the grid stands
     frmFind form(grid);
     form.show();
     pickField(form, field);
@@ -247,21 +247,6 @@ void TestFind::search() {
     QCOMPARE(grid.column, column);
     QCOMPARE(form.isVisible(), !closed);
     QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);
-}
-
-void TestFind::searchTwiceFindsTheSameMatch() {
-    ScriptedDesktop desk;
-    FakeGrid grid(kCaptions, {rec("Bank A"), rec("Bank B")});
-    frmFind form(grid);
-    for (int i = 0; i < 2; ++i) {
-        grid.row = 1;
-        form.show();
-        typeSearch(form, "bank");
-        clickFind(form);
-        QVERIFY(!form.isVisible());
-        QCOMPARE(grid.row, 0);
-    }
-    QVERIFY(desk.prompts.isEmpty());
 }
 
 void TestFind::keyboardOnly() {
