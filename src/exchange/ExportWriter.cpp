@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
+#include <algorithm>
 
 namespace kv {
 
@@ -63,12 +64,22 @@ QString headerCells(const QStringList& captions) {
     return out;
 }
 
+// A browser may break a line after punctuation, which shows "Pw!x&<y>" as two lines that read like two
+// words. Cells that are one short word (passwords, user IDs) carry the class "word", so that the template
+// can keep them on one line; longer texts still wrap to fit the page.
+bool isOneShortWord(const QString& text) {
+    constexpr qsizetype kLongestWord = 40;
+    if (text.isEmpty() || text.size() > kLongestWord) return false;
+    return std::none_of(text.begin(), text.end(), [](QChar c) { return c.isSpace(); });
+}
+
 QString bodyRows(const QList<QStringList>& rows) {
     QString out;
     for (const QStringList& row : rows) {
         out += QLatin1String("<tr>");
         for (const QString& cell : row)
-            out += QLatin1String("<td>") + escapeHtml(cell) + QLatin1String("</td>");
+            out += (isOneShortWord(cell) ? QLatin1String("<td class=\"word\">") : QLatin1String("<td>")) +
+                   escapeHtml(cell) + QLatin1String("</td>");
         out += QLatin1String("</tr>\n");
     }
     return out;
