@@ -7,6 +7,7 @@
 #include "store/Options.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <array>
 
 namespace kv {
