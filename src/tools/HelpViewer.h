@@ -4,6 +4,7 @@
 #include <QDialog>
 
 class QTextBrowser;
+class QUrl;
 
 namespace kv {
 
@@ -22,8 +23,16 @@ public:
     void openTopic(const QString& helpFile, int context);
     QString shownText() const;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void followLink(const QUrl& link);
+    // Brings the topic's heading to the top once the page is laid out at the window's size.
+    void scrollToTopic();
+
     QTextBrowser* browser_;
+    QString anchor_;
 };
 
 } // namespace kv
