@@ -292,17 +292,6 @@ private slots:
         QCOMPARE(w.button(key)->toolTip().trimmed(), loadToolTip.trimmed());
     }
 
-    // The prior columns always go together, User ID first.
-    void priorColumnsChangeInOrder() {
-        Window w({false, true, true});
-        w.toolbar->InitializeToolbar();
-        w.grid.visibilityLog.clear();
-        w.show();
-        w.click("ShowPriorUserIDPassword");
-        w.click("ShowPriorUserIDPassword");
-        QCOMPARE(w.grid.visibilityLog, QStringList({"-7", "-8", "+7", "+8"}));
-    }
-
     void moves_data() {
         QTest::addColumn<QString>("key");
         QTest::addColumn<int>("row");
