@@ -21,7 +21,9 @@ template <typename T> T* child(QWidget& parent, const char* name) {
     return w;
 }
 
-QColor textColour(QLabel* label) { return label->palette().color(QPalette::WindowText); }
+QColor textColour(QLabel* label) {
+    return label->palette().color(QPalette::WindowText);
+}
 
 void showActive(QWidget& w) {
     w.show();
@@ -137,8 +139,10 @@ private slots:
     void linksOpenTheirAddress_data() {
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("url");
-        QTest::newRow("e-mail") << "lblEmail" << "mailto:keyvale@example.org";
-        QTest::newRow("web site") << "lblMyWebSite" << "https://keyvale.example.org";
+        QTest::newRow("e-mail") << "lblEmail"
+                                << "mailto:keyvale@example.org";
+        QTest::newRow("web site") << "lblMyWebSite"
+                                  << "https://keyvale.example.org";
     }
     void linksOpenTheirAddress() {
         QFETCH(QString, label);

@@ -21,7 +21,9 @@ template <typename T> T* child(QWidget& parent, const char* name) {
     return w;
 }
 
-QSet<QChar> charsOf(const QString& text) { return QSet<QChar>(text.begin(), text.end()); }
+QSet<QChar> charsOf(const QString& text) {
+    return QSet<QChar>(text.begin(), text.end());
+}
 
 // Shows the window and waits until it has the focus, so that focus moves behave as for a user.
 void showActive(frmGeneratePassword& dlg) {
@@ -42,7 +44,8 @@ private slots:
         auto* combo = child<QComboBox>(dlg, "cmbNumOfChar");
         QCOMPARE(combo->currentText(), QStringLiteral("6"));
         QStringList items;
-        for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
+        for (int i = 0; i < combo->count(); ++i)
+            items << combo->itemText(i);
         QCOMPARE(items, QStringList({"6", "7", "8", "9", "10", "11", "12", "13", "14", "15"}));
         QCOMPARE(child<QLabel>(dlg, "lblNumOfChar")->text(), QStringLiteral("Characters (6 - 15)"));
         QCOMPARE(child<QLabel>(dlg, "lblNumOfChar")->buddy(), combo);
@@ -67,13 +70,20 @@ private slots:
         QTest::addColumn<QString>("allowed");
         QTest::addColumn<QString>("allowedFirst");
         const QString letters = frmGeneratePassword::kLetters, digits = frmGeneratePassword::kDigits;
-        QTest::newRow("letters, 6") << "Option1" << "6" << 6 << letters << letters;
-        QTest::newRow("letters, 15") << "Option1" << "15" << 15 << letters << letters;
-        QTest::newRow("numbers, 6") << "Option2" << "6" << 6 << digits << "12345678";
-        QTest::newRow("numbers, 15") << "Option2" << "15" << 15 << digits << "12345678";
-        QTest::newRow("numbers and letters, 6") << "Option3" << "6" << 6 << letters + digits << letters + digits;
-        QTest::newRow("numbers, 7.5 gives 8") << "Option2" << "7.5" << 8 << digits << "12345678";
-        QTest::newRow("letters, 14.5 gives 15") << "Option1" << "14.5" << 15 << letters << letters;
+        QTest::newRow("letters, 6") << "Option1"
+                                    << "6" << 6 << letters << letters;
+        QTest::newRow("letters, 15") << "Option1"
+                                     << "15" << 15 << letters << letters;
+        QTest::newRow("numbers, 6") << "Option2"
+                                    << "6" << 6 << digits << "12345678";
+        QTest::newRow("numbers, 15") << "Option2"
+                                     << "15" << 15 << digits << "12345678";
+        QTest::newRow("numbers and letters, 6") << "Option3"
+                                                << "6" << 6 << letters + digits << letters + digits;
+        QTest::newRow("numbers, 7.5 gives 8") << "Option2"
+                                              << "7.5" << 8 << digits << "12345678";
+        QTest::newRow("letters, 14.5 gives 15") << "Option1"
+                                                << "14.5" << 15 << letters << letters;
     }
     void passwordsKeepToTheirSet() {
         QFETCH(QString, option);
@@ -106,8 +116,7 @@ private slots:
         for (int draw = 0; draw < 3000; ++draw) {
             const QString password = frmGeneratePassword::makePassword(3, 6, *QRandomGenerator::system());
             const bool anyDigit = std::any_of(password.begin(), password.end(), [](QChar c) { return c.isDigit(); });
-            const bool anyLetter =
-                std::any_of(password.begin(), password.end(), [](QChar c) { return c.isLetter(); });
+            const bool anyLetter = std::any_of(password.begin(), password.end(), [](QChar c) { return c.isLetter(); });
             lettersOnly |= !anyDigit;
             digitsOnly |= !anyLetter;
             both |= anyDigit && anyLetter;

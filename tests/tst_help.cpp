@@ -18,7 +18,9 @@ using kv::test::TempAppFolder;
 
 namespace {
 
-QTextBrowser* browserOf(HelpViewer* viewer) { return viewer->findChild<QTextBrowser*>(QStringLiteral("txtHelp")); }
+QTextBrowser* browserOf(HelpViewer* viewer) {
+    return viewer->findChild<QTextBrowser*>(QStringLiteral("txtHelp"));
+}
 
 // The block that holds the named anchor, or an invalid block.
 QTextBlock anchorBlock(QTextDocument* document, const QString& name) {

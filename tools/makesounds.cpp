@@ -28,7 +28,8 @@ void put32(std::ofstream& out, std::uint32_t v) {
 // Writes mono 16-bit PCM, scaled so that the loudest sample sits at `peak` of full scale.
 bool writeWav(const std::string& path, const Samples& samples, double peak) {
     double loudest = 1e-9;
-    for (const double s : samples) loudest = std::max(loudest, std::abs(s));
+    for (const double s : samples)
+        loudest = std::max(loudest, std::abs(s));
     const double gain = peak * 32767.0 / loudest;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) return false;
@@ -36,20 +37,23 @@ bool writeWav(const std::string& path, const Samples& samples, double peak) {
     out.write("RIFF", 4);
     put32(out, 36 + dataBytes);
     out.write("WAVEfmt ", 8);
-    put32(out, 16);           // format chunk size
-    put16(out, 1);            // PCM
-    put16(out, 1);            // mono
-    put32(out, kRate);        // samples per second
-    put32(out, kRate * 2);    // bytes per second
-    put16(out, 2);            // bytes per sample frame
-    put16(out, 16);           // bits per sample
+    put32(out, 16);        // format chunk size
+    put16(out, 1);         // PCM
+    put16(out, 1);         // mono
+    put32(out, kRate);     // samples per second
+    put32(out, kRate * 2); // bytes per second
+    put16(out, 2);         // bytes per sample frame
+    put16(out, 16);        // bits per sample
     out.write("data", 4);
     put32(out, dataBytes);
-    for (const double s : samples) put16(out, std::uint16_t(std::int16_t(std::lround(s * gain))));
+    for (const double s : samples)
+        put16(out, std::uint16_t(std::int16_t(std::lround(s * gain))));
     return bool(out);
 }
 
-double noteFrequency(int midiNote) { return 440.0 * std::pow(2.0, (midiNote - 69) / 12.0); }
+double noteFrequency(int midiNote) {
+    return 440.0 * std::pow(2.0, (midiNote - 69) / 12.0);
+}
 
 // Adds a tone to the buffer from `start` seconds: a few harmonics under an envelope with a quick attack.
 // `decay` is the time (seconds) in which a ringing tone falls to about a third; 0 holds it steady.
@@ -91,9 +95,8 @@ Samples tune() {
         int pitch;
     };
     const Note melody[] = {
-        {0, 1, 72},   {1, 0.5, 76}, {1.5, 0.5, 79}, {2, 1, 84},   {3, 1, 83},  {4, 0.5, 81},
-        {4.5, 0.5, 79}, {5, 1, 77}, {6, 1, 76},    {7, 1, 74},   {8, 0.5, 76}, {8.5, 0.5, 77},
-        {9, 1, 79},   {10, 1, 71},  {11, 1, 74},   {12, 3, 72},
+        {0, 1, 72}, {1, 0.5, 76}, {1.5, 0.5, 79}, {2, 1, 84},     {3, 1, 83}, {4, 0.5, 81}, {4.5, 0.5, 79}, {5, 1, 77},
+        {6, 1, 76}, {7, 1, 74},   {8, 0.5, 76},   {8.5, 0.5, 77}, {9, 1, 79}, {10, 1, 71},  {11, 1, 74},    {12, 3, 72},
     };
     const Note bass[] = {{0, 2, 48}, {2, 2, 52}, {4, 2, 53}, {6, 2, 55}, {8, 2, 57}, {10, 2, 55}, {12, 3, 48}};
     const Note chord[] = {{12, 3, 64}, {12, 3, 67}};
@@ -103,7 +106,8 @@ Samples tune() {
     Samples s;
     for (const Note& n : melody)
         addTone(s, n.beat * beat, n.beats * beat + 0.25, noteFrequency(n.pitch), 0.55, 0.35, bell);
-    for (const Note& n : bass) addTone(s, n.beat * beat, n.beats * beat, noteFrequency(n.pitch), 0.35, 0.6, soft);
+    for (const Note& n : bass)
+        addTone(s, n.beat * beat, n.beats * beat, noteFrequency(n.pitch), 0.35, 0.6, soft);
     for (const Note& n : chord)
         addTone(s, n.beat * beat, n.beats * beat, noteFrequency(n.pitch), 0.25, 0.6, bell);
     s.resize(s.size() + std::size_t(0.1 * kRate), 0.0);

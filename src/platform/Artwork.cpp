@@ -84,7 +84,9 @@ QPointF at(const QRectF& sq, qreal fx, qreal fy) {
 }
 
 // Outline width: thin enough for detail at 48 pixels, never thinner than a pixel at 16.
-qreal stroke(const QRectF& sq) { return std::max<qreal>(1.25, sq.width() * 0.075); }
+qreal stroke(const QRectF& sq) {
+    return std::max<qreal>(1.25, sq.width() * 0.075);
+}
 
 QPen inkPen(const QRectF& sq, const QColor& colour = kInk) {
     return QPen(colour, stroke(sq), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
@@ -186,8 +188,7 @@ void paintNewRecord(QPainter& p, const QRectF& r) {
     const QRectF sq = square(r);
     const qreal s = sq.width();
     QPolygonF page;
-    page << at(sq, 0.14, 0.06) << at(sq, 0.54, 0.06) << at(sq, 0.74, 0.26) << at(sq, 0.74, 0.9)
-         << at(sq, 0.14, 0.9);
+    page << at(sq, 0.14, 0.06) << at(sq, 0.54, 0.06) << at(sq, 0.74, 0.26) << at(sq, 0.74, 0.9) << at(sq, 0.14, 0.9);
     p.setPen(inkPen(sq));
     p.setBrush(kPaper);
     p.drawPolygon(page);
@@ -197,7 +198,8 @@ void paintNewRecord(QPainter& p, const QRectF& r) {
     p.drawPolygon(fold);
     if (s >= 20) {
         p.setPen(QPen(QColor(150, 165, 185), std::max<qreal>(1.0, s * 0.045), Qt::SolidLine, Qt::RoundCap));
-        for (const qreal y : {0.4, 0.52, 0.64}) p.drawLine(at(sq, 0.26, y), at(sq, y < 0.5 ? 0.62 : 0.46, y));
+        for (const qreal y : {0.4, 0.52, 0.64})
+            p.drawLine(at(sq, 0.26, y), at(sq, y < 0.5 ? 0.62 : 0.46, y));
     }
     const QPointF centre = at(sq, 0.7, 0.72);
     p.setPen(QPen(Qt::white, std::max<qreal>(1.0, s * 0.05)));
@@ -226,17 +228,22 @@ void paintAlert(QPainter& p, const QRectF& r) {
 
 } // namespace
 
-QIcon appIcon() { return QIcon(new PaintedIcon(&paintAppIcon)); }
+QIcon appIcon() {
+    return QIcon(new PaintedIcon(&paintAppIcon));
+}
 
 QIcon toolbarIcon(const QString& key) {
-    static const QHash<QString, Painter> painters{
-        {QStringLiteral("HidePassword"), &paintClosedEye}, {QStringLiteral("ShowPassword"), &paintOpenEye},
-        {QStringLiteral("FirstRecord"), &paintFirstRecord}, {QStringLiteral("LastRecord"), &paintLastRecord},
-        {QStringLiteral("NewRecord"), &paintNewRecord}};
+    static const QHash<QString, Painter> painters{{QStringLiteral("HidePassword"), &paintClosedEye},
+                                                  {QStringLiteral("ShowPassword"), &paintOpenEye},
+                                                  {QStringLiteral("FirstRecord"), &paintFirstRecord},
+                                                  {QStringLiteral("LastRecord"), &paintLastRecord},
+                                                  {QStringLiteral("NewRecord"), &paintNewRecord}};
     const Painter paint = painters.value(key, nullptr);
     return paint ? QIcon(new PaintedIcon(paint)) : QIcon();
 }
 
-QIcon alertIcon() { return QIcon(new PaintedIcon(&paintAlert)); }
+QIcon alertIcon() {
+    return QIcon(new PaintedIcon(&paintAlert));
+}
 
 } // namespace kv

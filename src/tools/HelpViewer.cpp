@@ -60,7 +60,9 @@ HelpViewer* HelpViewer::showTopic(QWidget* owner, const QString& helpFile, int c
     return theViewer;
 }
 
-HelpViewer* HelpViewer::instance() { return theViewer; }
+HelpViewer* HelpViewer::instance() {
+    return theViewer;
+}
 
 void HelpViewer::openTopic(const QString& helpFile, int context) {
     const QFileInfo file(helpFile);
@@ -81,7 +83,9 @@ void HelpViewer::openTopic(const QString& helpFile, int context) {
     scrollToTopic();
 }
 
-QString HelpViewer::shownText() const { return browser_->toPlainText(); }
+QString HelpViewer::shownText() const {
+    return browser_->toPlainText();
+}
 
 void HelpViewer::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);

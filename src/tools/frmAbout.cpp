@@ -58,8 +58,11 @@ protected:
         switch (event->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
-        case Qt::Key_Space: open_(); break;
-        default: QLabel::keyPressEvent(event);
+        case Qt::Key_Space:
+            open_();
+            break;
+        default:
+            QLabel::keyPressEvent(event);
         }
     }
     void focusInEvent(QFocusEvent* event) override {
@@ -111,9 +114,11 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
     auto* lblOwner = new QLabel(gMakerNotice + QLatin1Char(' ') + gMakerName + QStringLiteral("\n\n"), this);
     lblOwner->setObjectName(QStringLiteral("lblOwner"));
 
-    auto* lblEmail = new LinkLabel(kMakerEmail, [this] { lblEmail_Click(); }, this);
+    auto* lblEmail = new LinkLabel(
+        kMakerEmail, [this] { lblEmail_Click(); }, this);
     lblEmail->setObjectName(QStringLiteral("lblEmail"));
-    auto* lblMyWebSite = new LinkLabel(kMakerWebSite, [this] { lblMyWebSite_Click(); }, this);
+    auto* lblMyWebSite = new LinkLabel(
+        kMakerWebSite, [this] { lblMyWebSite_Click(); }, this);
     lblMyWebSite->setObjectName(QStringLiteral("lblMyWebSite"));
 
     const int iconSide = twipsToPixels(960, this);
@@ -167,13 +172,21 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
     desktop().playTune(gWinDir + kTuneFile);
 }
 
-frmAbout::~frmAbout() { unload(); }
+frmAbout::~frmAbout() {
+    unload();
+}
 
-void frmAbout::cmdOK_Click() { accept(); }
+void frmAbout::cmdOK_Click() {
+    accept();
+}
 
-void frmAbout::lblEmail_Click() { desktop().openUrl(QStringLiteral("mailto:") + kMakerEmail); }
+void frmAbout::lblEmail_Click() {
+    desktop().openUrl(QStringLiteral("mailto:") + kMakerEmail);
+}
 
-void frmAbout::lblMyWebSite_Click() { desktop().openUrl(kMakerWebSite); }
+void frmAbout::lblMyWebSite_Click() {
+    desktop().openUrl(kMakerWebSite);
+}
 
 void frmAbout::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);

@@ -24,6 +24,9 @@ public:
     static const QString kTuneFile;
     static constexpr int kAutoCloseMilliseconds = 30000;
 
+    // Every way of closing ends here: the tune stops and the idle timer may go on.
+    void done(int result) override;
+
 public slots:
     void cmdOK_Click();
     void lblEmail_Click();
@@ -33,9 +36,6 @@ protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
-
-public:
-    void done(int result) override;
 
 private:
     // Stops the tune and clears the form-open flag, once.

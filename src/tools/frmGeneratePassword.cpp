@@ -34,8 +34,12 @@ struct WaitCursor {
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
-QChar letter(QRandomGenerator& random) { return frmGeneratePassword::kLetters.at(random.bounded(25)); }
-QChar digit(QRandomGenerator& random) { return frmGeneratePassword::kDigits.at(random.bounded(9)); }
+QChar letter(QRandomGenerator& random) {
+    return frmGeneratePassword::kLetters.at(random.bounded(25));
+}
+QChar digit(QRandomGenerator& random) {
+    return frmGeneratePassword::kDigits.at(random.bounded(9));
+}
 
 void useVerdana(QWidget* widget, qreal pointSize = 0) {
     QFont font = widget->font();
@@ -50,7 +54,9 @@ QString frmGeneratePassword::makePassword(int charSet, double length, QRandomGen
     QString password;
     while (password.size() < length) {
         switch (charSet) {
-        case 1: password += letter(random); break;
+        case 1:
+            password += letter(random);
+            break;
         case 2: {
             // The password so far is read as a number and written back without leading zeros before the
             // next digit is added, so a finished digit password never begins with 0.
@@ -87,7 +93,8 @@ frmGeneratePassword::frmGeneratePassword(QWidget* parent) : QDialog(parent) {
     cmbNumOfChar_->setEditable(true);
     cmbNumOfChar_->setInsertPolicy(QComboBox::NoInsert);
     cmbNumOfChar_->clearEditText();
-    for (int n = kShortest; n <= kLongest; ++n) cmbNumOfChar_->addItem(QString::number(n));
+    for (int n = kShortest; n <= kLongest; ++n)
+        cmbNumOfChar_->addItem(QString::number(n));
     cmbNumOfChar_->setCurrentIndex(0);
     cmbNumOfChar_->setEditText(QString::number(kShortest));
     lblNumOfChar_->setBuddy(cmbNumOfChar_);
@@ -121,15 +128,16 @@ frmGeneratePassword::frmGeneratePassword(QWidget* parent) : QDialog(parent) {
     btnCopy_->setObjectName(QStringLiteral("btnCopy"));
     btnExit_ = new QPushButton(QStringLiteral("&Exit"), this);
     btnExit_->setObjectName(QStringLiteral("btnExit"));
-    for (QPushButton* button : {btnGeneratePassword_, btnCopy_, btnExit_}) useVerdana(button);
+    for (QPushButton* button : {btnGeneratePassword_, btnCopy_, btnExit_})
+        useVerdana(button);
     connect(btnGeneratePassword_, &QPushButton::clicked, this, &frmGeneratePassword::btnGeneratePassword_Click);
     connect(btnCopy_, &QPushButton::clicked, this, &frmGeneratePassword::btnCopy_Click);
     connect(btnExit_, &QPushButton::clicked, this, &frmGeneratePassword::btnExit_Click);
 
     // A click on a button or an option leaves the focus in the length box: Generate checks the length
     // itself, and the other buttons and the options do not need it.
-    for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{
-             Option1_, Option2_, Option3_, btnGeneratePassword_, btnCopy_, btnExit_})
+    for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{Option1_, Option2_, Option3_,
+                                                                           btnGeneratePassword_, btnCopy_, btnExit_})
         button->setFocusPolicy(Qt::TabFocus);
 
     auto* lengthRow = new QHBoxLayout;
@@ -172,9 +180,15 @@ frmGeneratePassword::~frmGeneratePassword() {
     disconnect(qApp, &QApplication::focusChanged, this, nullptr);
 }
 
-void frmGeneratePassword::Option1_Click() { iCharSet = 1; }
-void frmGeneratePassword::Option2_Click() { iCharSet = 2; }
-void frmGeneratePassword::Option3_Click() { iCharSet = 3; }
+void frmGeneratePassword::Option1_Click() {
+    iCharSet = 1;
+}
+void frmGeneratePassword::Option2_Click() {
+    iCharSet = 2;
+}
+void frmGeneratePassword::Option3_Click() {
+    iCharSet = 3;
+}
 
 bool frmGeneratePassword::cmbNumOfChar_Validate() {
     const double value = lengthValue(cmbNumOfChar_->currentText());
@@ -214,6 +228,8 @@ void frmGeneratePassword::btnCopy_Click() {
     accept();
 }
 
-void frmGeneratePassword::btnExit_Click() { reject(); }
+void frmGeneratePassword::btnExit_Click() {
+    reject();
+}
 
 } // namespace kv
