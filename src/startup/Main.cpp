@@ -24,7 +24,9 @@ namespace kv {
 namespace {
 
 // Errors that start-up steps past: a file that is not there, a window already gone or already shown.
-bool isIgnorable(const Error& e) { return e.number() == 53 || e.number() == 364 || e.number() == 400; }
+bool isIgnorable(const Error& e) {
+    return e.number() == 53 || e.number() == 364 || e.number() == 400;
+}
 
 // Runs one start-up step; answers false when the program must end.
 template <typename Step> bool runStep(Step&& step) {
@@ -66,7 +68,8 @@ bool Main(const std::function<void()>& showMainWindow) {
 
     // Keep the splash up for two seconds after loading, staying responsive.
     const qint64 start = clock().tickCount();
-    while (clock().tickCount() - start < 2000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    while (clock().tickCount() - start < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 
     splash.reset();
     QApplication::restoreOverrideCursor();

@@ -59,7 +59,9 @@ frmAdmin::frmAdmin(QWidget* parent) : QDialog(parent) {
     setMinimumWidth(twipsToPixels(5200, this));
 }
 
-void frmAdmin::btnOK_Click() { close(); }
+void frmAdmin::btnOK_Click() {
+    close();
+}
 
 // Every way of closing ends here (Ok and the close box through close(), Escape through reject()); the
 // window closes only once the rules are saved.
@@ -85,14 +87,13 @@ bool frmAdmin::Form_QueryUnload() {
         txtPasswordLength->setText(QStringLiteral("15"));
         return false;
     }
-    const QString summary =
-        QStringLiteral("The current administrative settings are as follows: \n") +
-        QStringLiteral("The minimum password length for Keyvale's passord is: ") + QString::number(*length, 'g', 15) +
-        QStringLiteral("\n") +
-        (chkAlphaNumericPassword->isChecked()
-             ? QStringLiteral("Alfa/Numeric characters are required for Keyvale's password.")
-             : QStringLiteral("No Alfa/Numerica character requirement for Keyvale's password.")) +
-        QStringLiteral("\n\nSave the settings?");
+    const QString summary = QStringLiteral("The current administrative settings are as follows: \n") +
+                            QStringLiteral("The minimum password length for Keyvale's passord is: ") +
+                            QString::number(*length, 'g', 15) + QStringLiteral("\n") +
+                            (chkAlphaNumericPassword->isChecked()
+                                 ? QStringLiteral("Alfa/Numeric characters are required for Keyvale's password.")
+                                 : QStringLiteral("No Alfa/Numerica character requirement for Keyvale's password.")) +
+                            QStringLiteral("\n\nSave the settings?");
     switch (desktop().message(summary, {}, Buttons::YesNoCancel, Icon::Information)) {
     case Answer::Yes:
         break;
@@ -114,8 +115,7 @@ bool frmAdmin::Form_QueryUnload() {
 
 void frmAdmin::SaveSettings() {
     const QString length = txtPasswordLength->text().trimmed();
-    const QString alphaNumeric =
-        chkAlphaNumericPassword->isChecked() ? QStringLiteral("YES") : QStringLiteral("NOS");
+    const QString alphaNumeric = chkAlphaNumericPassword->isChecked() ? QStringLiteral("YES") : QStringLiteral("NOS");
     auto rs = openRecordset(QStringLiteral("Select * from tbladmin"));
     if (rs->eof() && rs->bof())
         rs->addNew();

@@ -113,6 +113,10 @@ frmPassword::frmPassword(QWidget* parent) : QDialog(parent) {
 void frmPassword::Form_Load() {
     fixedWidth_ = width();
     RemoveCloseMenu(this);
+    // A title bar that offers none of its buttons is read by some window managers as one that offers them
+    // all; keeping the minimize button keeps the close button away.
+    setWindowFlag(Qt::WindowTitleHint, true);
+    setWindowFlag(Qt::WindowMinimizeButtonHint, true);
     ShowNewPasswordFields(false);
     gFormOpen = true;
 }
@@ -126,9 +130,9 @@ void frmPassword::Form_Unload() {
 }
 
 void frmPassword::ShowNewPasswordFields(bool show) {
-    for (QWidget* w : {static_cast<QWidget*>(Label3), static_cast<QWidget*>(Label4),
-                       static_cast<QWidget*>(txtNewPassword), static_cast<QWidget*>(txtReEnterNewPassword),
-                       static_cast<QWidget*>(Line2)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(Label3), static_cast<QWidget*>(Label4), static_cast<QWidget*>(txtNewPassword),
+          static_cast<QWidget*>(txtReEnterNewPassword), static_cast<QWidget*>(Line2)})
         w->setVisible(show);
     const int buttonsTop = twipsToPixels(show ? kButtonsTopExpanded : kButtonsTopCollapsed, this);
     bttnContinue->move(bttnContinue->x(), buttonsTop);
@@ -139,9 +143,13 @@ void frmPassword::ShowNewPasswordFields(bool show) {
     update();
 }
 
-void frmPassword::Check1_Click() { ShowNewPasswordFields(Check1->isChecked()); }
+void frmPassword::Check1_Click() {
+    ShowNewPasswordFields(Check1->isChecked());
+}
 
-void frmPassword::closeEvent(QCloseEvent* event) { event->ignore(); }
+void frmPassword::closeEvent(QCloseEvent* event) {
+    event->ignore();
+}
 
 void frmPassword::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
@@ -157,7 +165,9 @@ bool frmPassword::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void frmPassword::bttnQuit_Click() { desktop().endApplication(); }
+void frmPassword::bttnQuit_Click() {
+    desktop().endApplication();
+}
 
 void frmPassword::bttnContinue_Click() {
     ++attempts_;
@@ -166,8 +176,8 @@ void frmPassword::bttnContinue_Click() {
         if (Check1->isChecked() && (!newPassword.isEmpty() || !txtReEnterNewPassword->text().isEmpty())) {
             // A refused change counts as a try but does not end the tries: the password itself was right.
             if (newPassword != txtReEnterNewPassword->text()) {
-                desktop().message(QStringLiteral("New Password and Re-enter Password do not match!"), {},
-                                  Buttons::Ok, Icon::Information);
+                desktop().message(QStringLiteral("New Password and Re-enter Password do not match!"), {}, Buttons::Ok,
+                                  Icon::Information);
                 txtNewPassword->setFocus();
                 SelectAllText(txtNewPassword);
                 return;

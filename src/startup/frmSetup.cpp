@@ -7,6 +7,7 @@
 #include "startup/WidgetRoutines.h"
 #include "startup/modAdmin.h"
 #include "startup/modKeyvale.h"
+#include "tools/HelpViewer.h"
 
 #include <QEvent>
 #include <QFrame>
@@ -17,6 +18,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace kv {
@@ -82,14 +85,15 @@ frmSetup::frmSetup(QWidget* parent) : QDialog(parent), recovery_(!gFirstRun) {
     txtPassword1 = makeBox("txtPassword1", Label2, this);
     Label3 = makeLabel("Label3", QStringLiteral("Re-enter Password:"), this);
     txtPassword2 = makeBox("txtPassword2", Label3, this);
-    for (QLineEdit* box : {txtPassword1, txtPassword2}) box->setEchoMode(QLineEdit::Password);
+    for (QLineEdit* box : {txtPassword1, txtPassword2})
+        box->setEchoMode(QLineEdit::Password);
     auto* passwords = new QGridLayout;
     passwords->addWidget(Label2, 0, 0);
     passwords->addWidget(txtPassword1, 0, 1);
     passwords->addWidget(Label3, 1, 0);
     passwords->addWidget(txtPassword2, 1, 1);
     // Line the password boxes up with the answer boxes above them.
-    passwords->setColumnMinimumWidth(0, twipsToPixels(2900, this));
+    passwords->setColumnMinimumWidth(0, twipsToPixels(2975, this));
     questions->setColumnMinimumWidth(0, twipsToPixels(2800, this));
 
     lblWarning = makeLabel("lblWarning", {}, this);
@@ -131,7 +135,8 @@ frmSetup::frmSetup(QWidget* parent) : QDialog(parent), recovery_(!gFirstRun) {
     connect(txtAns1, &QLineEdit::textEdited, this, &frmSetup::txtAns1_Change);
     connect(txtAns2, &QLineEdit::textEdited, this, &frmSetup::txtAns2_Change);
     connect(txtAns3, &QLineEdit::textEdited, this, &frmSetup::txtAns3_Change);
-    for (QLineEdit* box : {txtAns1, txtAns2, txtAns3, txtPassword1, txtPassword2}) box->installEventFilter(this);
+    for (QLineEdit* box : {txtAns1, txtAns2, txtAns3, txtPassword1, txtPassword2})
+        box->installEventFilter(this);
     connect(bttnContinue, &QPushButton::clicked, this, &frmSetup::bttnContinue_Click);
     connect(bttnQuit, &QPushButton::clicked, this, &frmSetup::bttnQuit_Click);
 
@@ -190,7 +195,33 @@ void frmSetup::keyPressEvent(QKeyEvent* event) {
         ShowHelpTopic(this, 110);
         return;
     }
+    // Escape would close the window and so end the program: leaving takes Quit or the close box.
+    if (event->key() == Qt::Key_Escape) return;
     QDialog::keyPressEvent(event);
+}
+
+void frmSetup::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!recovery_ && !helpPlaced_) {
+        helpPlaced_ = true;
+        QTimer::singleShot(0, this, &frmSetup::placeHelpBeside);
+    }
+}
+
+// The help opened at first run explains this window: put the two side by side when the screen has room,
+// rather than the help hiding the questions.
+void frmSetup::placeHelpBeside() {
+    QWidget* help = HelpViewer::instance();
+    if (!help || !help->isVisible() || !screen()) return;
+    const QRect area = screen()->availableGeometry();
+    const int gap = twipsToPixels(240, this);
+    const int mine = frameGeometry().width();
+    const int total = mine + gap + help->frameGeometry().width();
+    if (total > area.width()) return;
+    const int left = area.left() + (area.width() - total) / 2;
+    move(left, y());
+    help->move(left + mine + gap, y());
+    activateWindow();
 }
 
 // Tab from an answer goes straight on to the password: one answer is enough. From the password boxes
@@ -204,7 +235,9 @@ bool frmSetup::focusNextPrevChild(bool next) {
     return QDialog::focusNextPrevChild(next);
 }
 
-void frmSetup::bttnQuit_Click() { desktop().endApplication(); }
+void frmSetup::bttnQuit_Click() {
+    desktop().endApplication();
+}
 
 void frmSetup::bttnContinue_Click() {
     if (txtAns1->text().trimmed().isEmpty() && txtAns2->text().trimmed().isEmpty() &&
@@ -249,8 +282,8 @@ void frmSetup::bttnContinue_Click() {
         accept();
         return;
     }
-    desktop().message(QStringLiteral("Your question and/or answer are wrong, sorry about your luck."), {},
-                      Buttons::Ok, Icon::Information);
+    desktop().message(QStringLiteral("Your question and/or answer are wrong, sorry about your luck."), {}, Buttons::Ok,
+                      Icon::Information);
 }
 
 } // namespace kv

@@ -24,6 +24,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool focusNextPrevChild(bool next) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -36,8 +37,10 @@ private slots:
 
 private:
     void Form_Load();
+    void placeHelpBeside();
 
     bool recovery_;
+    bool helpPlaced_ = false;
     QLabel* lblWelcome;
     QGroupBox* Frame1;
     QLabel* Label4;

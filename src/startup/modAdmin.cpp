@@ -12,9 +12,13 @@ namespace kv {
 
 namespace {
 
-bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+bool isDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
 
-void inform(const QString& text) { desktop().message(text, {}, Buttons::Ok, Icon::Information); }
+void inform(const QString& text) {
+    desktop().message(text, {}, Buttons::Ok, Icon::Information);
+}
 
 } // namespace
 
@@ -39,7 +43,8 @@ bool gAdminValidation(const QString& password) {
     // Any character that is not a digit (a letter, a blank, a punctuation mark) counts as the alpha half.
     bool digit = false;
     bool nonDigit = false;
-    for (const QChar c : password) (isDigit(c) ? digit : nonDigit) = true;
+    for (const QChar c : password)
+        (isDigit(c) ? digit : nonDigit) = true;
     if (digit && nonDigit) return true;
     inform(QStringLiteral("Password must contain alpha and numeric values!"));
     return false;
@@ -48,14 +53,17 @@ bool gAdminValidation(const QString& password) {
 double leadingNumber(const QString& text) {
     qsizetype i = 0;
     const qsizetype n = text.size();
-    while (i < n && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t'))) ++i;
+    while (i < n && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t')))
+        ++i;
     const qsizetype start = i;
     if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) ++i;
     qsizetype digits = 0;
-    while (i < n && isDigit(text[i])) ++i, ++digits;
+    while (i < n && isDigit(text[i]))
+        ++i, ++digits;
     if (i < n && text[i] == QLatin1Char('.')) {
         ++i;
-        while (i < n && isDigit(text[i])) ++i, ++digits;
+        while (i < n && isDigit(text[i]))
+            ++i, ++digits;
     }
     if (digits == 0) return 0;
     // An exponent counts only when digits follow it.
@@ -63,7 +71,8 @@ double leadingNumber(const QString& text) {
         qsizetype j = i + 1;
         if (j < n && (text[j] == QLatin1Char('+') || text[j] == QLatin1Char('-'))) ++j;
         if (j < n && isDigit(text[j])) {
-            while (j < n && isDigit(text[j])) ++j;
+            while (j < n && isDigit(text[j]))
+                ++j;
             i = j;
         }
     }
@@ -88,7 +97,8 @@ QString unstorableTypedCharacters(const QString& text) {
     QString bad;
     for (qsizetype i = 0; i < text.size(); ++i) {
         // Whole characters, so that one outside the basic plane is named as itself.
-        const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
+        const qsizetype length =
+            text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
         const QString one = text.mid(i, length);
         i += length - 1;
         if (!unstorableCharacters(one.toUpper()).isEmpty() && !bad.contains(one)) bad += one;
