@@ -122,15 +122,6 @@ void logOn(WindowDriver& driver, const QString& password) {
     });
 }
 
-void answerSetup(WindowDriver& driver, const char* answerBox, const QString& answer, const QString& password) {
-    driver.then(QStringLiteral("frmSetup"), [=](QWidget* w) {
-        set(w, answerBox, answer);
-        set(w, "txtPassword1", password);
-        set(w, "txtPassword2", password);
-        click(w, "bttnContinue");
-    });
-}
-
 } // namespace
 
 class FirstRunTest : public QObject {
@@ -285,27 +276,6 @@ private slots:
         QVERIFY(!gFormOpen);
     }
 
-    // Setup left without finishing: the rules are kept, but the next start is a first run again.
-    void setupClosedEndsTheProgram() {
-        WindowDriver driver;
-        desk->answer(Answer::Yes);
-        driver.then(QStringLiteral("frmAdmin"), [](QWidget* w) { click(w, "btnOK"); });
-        driver.then(QStringLiteral("frmSetup"), [](QWidget* w) { w->close(); });
-        QVERIFY(!runMain());
-        QVERIFY(!mainShown);
-        QVERIFY(driver.done());
-        QVERIFY(stored(*folder).password.isEmpty());
-
-        restart(*folder);
-        WindowDriver again;
-        again.then(QStringLiteral("frmAdmin"), [](QWidget* w) { click(w, "btnOK"); });
-        answerSetup(again, "txtAns1", QStringLiteral("Soup"), QStringLiteral("abc123"));
-        desk->answer(Answer::Yes);
-        QVERIFY(runMain());
-        QVERIFY(again.done());
-        QCOMPARE(stored(*folder).password, (QStringList{"ONE", "SOUP", "ABC123"}));
-        QCOMPARE(stored(*folder).admin, (QStringList{"6", "YES"}));
-    }
 };
 
 QTEST_MAIN(FirstRunTest)
