@@ -40,7 +40,7 @@ constexpr std::array kMenuExports{
 const QString kGotoExportFolder = QStringLiteral("GotoExportFolder");
 
 QString templatePath() {
-    return gAppPath + QStringLiteral("KeyvaleTemplate.htm");
+    return deliveredFile(gAppPath, QStringLiteral("KeyvaleTemplate.htm"));
 }
 
 void showTemplateMissing() {

@@ -83,7 +83,7 @@ void IdleTimer::Timer1_Timer() {
         if (!bWarningShown_) {
             bWarningShown_ = true;
             setAlert(true);
-            const QString sound = gAppPath + QStringLiteral("AutoShutdown.wav");
+            const QString sound = deliveredFile(gAppPath, QStringLiteral("AutoShutdown.wav"));
             desktop().playSound(sound, true);
             desktop().playSound(sound, false);
             setStatusText_(warning);

@@ -5,6 +5,7 @@
 #include "store/Cipher.h"
 #include "store/modDBstuff.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -123,6 +124,13 @@ void SaveMasterPassword() {
     } catch (const Error& e) {
         reportCritical(e);
     }
+}
+
+QString deliveredFile(const QString& folder, const QString& name) {
+    const QString inFolder = folder + name;
+    if (QFileInfo::exists(inFolder)) return inFolder;
+    const QString besideProgram = QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
+    return QFileInfo::exists(besideProgram) ? besideProgram : inFolder;
 }
 
 void AddBackslash(QString& path) {

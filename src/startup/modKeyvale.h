@@ -45,6 +45,11 @@ bool LoadMasterPassword();
 // Writes the master password and recovery values, enciphered, into the one row of tblPassword.
 void SaveMasterPassword();
 
+// A file delivered with the program (template, help, sounds): the one in `folder` when it is there, else
+// the one beside the executable (so a program folder named with --app-dir still finds them), else the
+// path in `folder`, which then names where it was looked for.
+QString deliveredFile(const QString& folder, const QString& name);
+
 // Shared routines.
 void AddBackslash(QString& path);
 QString StripNull(const QString& text);

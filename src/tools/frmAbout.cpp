@@ -169,7 +169,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
     connect(tmrAutoClose_, &QTimer::timeout, this, &QDialog::accept);
 
     // A missing tune or sound device simply stays silent.
-    desktop().playTune(gWinDir + kTuneFile);
+    desktop().playTune(deliveredFile(gWinDir, kTuneFile));
 }
 
 frmAbout::~frmAbout() {
