@@ -1,0 +1,23 @@
+#pragma once
+
+#include "mainwindow/GridDataSource.h"
+
+#include <QSet>
+
+namespace kv {
+
+class Recordset;
+
+// Serves a grid's read-rows and position requests from a recordset whose bookmarks are the grid's
+// bookmarks. Both move the recordset. A step that fails is skipped and the next one is tried, so a row
+// that cannot be read whole is delivered with what could be read.
+
+// Fills `buffer` from `rs`; the fields in `decipher` are read as text and deciphered with the field key.
+// With `strict`, only "no current record" (3021) is skipped and any other failure is thrown.
+void readRecordsetRows(Recordset& rs, RowBuffer& buffer, const QVariant& start, bool readBackwards,
+                       const QSet<int>& decipher = {}, bool strict = false);
+// The bookmark `rows` rows away from `start`; a Null start counts from the first row (from the last when
+// `rows` is negative). Null when `start` is Null and `rows` is 0, or when the move leaves the rows.
+QVariant positionRecordset(Recordset& rs, const QVariant& start, int rows);
+
+} // namespace kv
