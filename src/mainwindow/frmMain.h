@@ -1,0 +1,153 @@
+// keyvale_gui
+#pragma once
+
+#include "mainwindow/GridDataSource.h"
+#include "mainwindow/GroupListSource.h"
+#include "mainwindow/ViewFlags.h"
+
+#include <QMainWindow>
+#include <array>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStandardItemModel;
+class QTimer;
+
+namespace kv {
+
+class GridDropDown;
+class RecordsGrid;
+
+// The main window: the records grid served from gRsChildData, the group combo with its rename and delete
+// buttons, the password box of the current record, and the status bar. The toolbar, the menu and the idle
+// timer are built apart and plugged in by whoever shows the window.
+class frmMain : public QMainWindow, private GridDataSource {
+    Q_OBJECT
+public:
+    explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    RecordsGrid* grid() const { return SSDBGrid_; }
+    QLineEdit* passwordBox() const { return txtPassword_; }
+    QComboBox* groupCombo() const { return SSDBCombo_; }
+    GridDropDown* groupDropDown() const { return SSDBDropDown_; }
+    // The window's own copies of the view options; the toolbar changes them.
+    ViewFlags& viewFlags() { return flags_; }
+
+    // The message panel of the status bar.
+    void setStatusText(const QString& text);
+    QString statusText() const;
+
+    // Writes the record count of gRsChildData into the grid's caption.
+    void DisplayTotalCount();
+    // Reopens gRsChildData over the group the combo shows and reads the grid again.
+    void UpdateComboGroupName();
+    // Colours (0x00BBGGRR) of odd and even rows for the grid, the combo's list and the drop-down.
+    void setRowColors(qint64 backOdd, qint64 foreOdd, qint64 backEven, qint64 foreEven);
+
+    // The snapshot of the current row taken when it became current (the prior values of a save).
+    const QString& rowUserID() const { return sRowUserID; }
+    const QString& rowPassword() const { return sRowPassword; }
+
+public slots:
+    void btnRenameGroupName_Click();
+    void btnDeleteGroupName_Click();
+    void btnUpdatePassword_Click();
+    void btnPasswordGenerator_Click();
+    void SSDBCombo_Click();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    friend void gInitializeGroupNameCombo();
+
+    // Building the window
+    void createControls();
+    void Form_Load();
+    void Form_Resize();
+    void InitializeLocalVariables();
+    void InitializeGrid();
+    void InitializeStatusBar();
+    void updateDateAndTime();
+
+    // Group names
+    void fillGroupCombo();
+    void showGroupInCombo(const QString& group);
+    void setGroupButtons(bool enabled);
+    bool MasterRecordFound();
+    int GetChildDataCount();
+
+    // Editing
+    void SSDBGrid_BeforeInsert(bool& cancel);
+    void SSDBGrid_BeforeUpdate(bool& cancel);
+    void SSDBGrid_RowColChange(int previousRow, int previousColumn);
+    void SSDBGrid_Click();
+    void SSDBGrid_InitColumnProps();
+    void takeSnapshot();
+    bool ValidateWebsite(const QString& website);
+    void txtPassword_GotFocus();
+    void txtPassword_LostFocus();
+    // False, after telling the user, when the field cipher cannot store the text unchanged.
+    bool storable(const QString& password, const QString& what);
+    void saveNotDone();
+
+    // The grid's data events, served from gRsChildData.
+    void readRows(RowBuffer& buffer, const QVariant& start, bool readBackwards) override;
+    QVariant position(const QVariant& start, int rows) override;
+    AddResult addRow(const RowBuffer& buffer) override;
+    StoreResult writeRow(const RowBuffer& buffer, const QVariant& bookmark) override;
+    bool deleteRow(const QVariant& bookmark) override;
+    AddResult SSDBGrid_UnboundAddData(const RowBuffer& buffer);
+    StoreResult SSDBGrid_UnboundWriteData(const RowBuffer& buffer, const QVariant& bookmark);
+    bool SSDBGrid_UnboundDeleteRow(const QVariant& bookmark);
+
+    // Date and time as DateChanged stores them, and as the grid shows them.
+    static QString storedDateNow();
+    static QString displayedDate(const QVariant& stored);
+    void colorGroupList();
+
+    GroupListSource groupListSource_;
+
+    RecordsGrid* SSDBGrid_ = nullptr;
+    QComboBox* SSDBCombo_ = nullptr;
+    QStandardItemModel* groupList_ = nullptr;
+    GridDropDown* SSDBDropDown_ = nullptr;
+    QPushButton* btnRenameGroupName_ = nullptr;
+    QPushButton* btnDeleteGroupName_ = nullptr;
+    QLabel* lblPassword_ = nullptr;
+    QLineEdit* txtPassword_ = nullptr;
+    QPushButton* btnUpdatePassword_ = nullptr;
+    QPushButton* btnPasswordGenerator_ = nullptr;
+    QLabel* panelMessage_ = nullptr;
+    QLabel* panelVersion_ = nullptr;
+    QLabel* panelDate_ = nullptr;
+    QLabel* panelTime_ = nullptr;
+    QTimer* clockTimer_ = nullptr;
+
+    int iColumnCount = 0;
+    QString sRowUserID;
+    QString sRowPassword;
+    int iLastRow = 0;
+    QVariant snapshotBookmark_; // the record the snapshot belongs to
+    bool bAddMode = false;
+    bool bPasswordUpdate = false;
+    bool bDropDownOpen = false;
+    ViewFlags flags_;
+    QString shownGroup_;        // the group gRsChildData holds; empty for all groups
+    QString statusBeforeSave_;  // put back when a save does not happen after all
+    bool addModeBeforeSave_ = false;
+    std::array<qint64, 4> comboColors_{};
+};
+
+// The group combo's first entry: no filter.
+inline const QString kAllGroups = QStringLiteral("***All Groups");
+
+// Refills the main window's group combo from tblMasterData and selects "***All Groups".
+void gInitializeGroupNameCombo();
+
+} // namespace kv

@@ -1,0 +1,246 @@
+// keyvale_gui
+// The main window's records: the grid's data events served from gRsChildData, and the checks around a save.
+#include "mainwindow/frmMain.h"
+
+#include "mainwindow/RecordsGrid.h"
+#include "mainwindow/RecordsetRows.h"
+#include "platform/Clock.h"
+#include "platform/Desktop.h"
+#include "platform/Error.h"
+#include "store/Cipher.h"
+#include "store/Options.h"
+#include "store/modDBstuff.h"
+
+#include <QLineEdit>
+#include <QLocale>
+#include <optional>
+
+namespace kv {
+
+namespace {
+
+constexpr int kPasswordColumn = 4;
+constexpr int kPriorPasswordColumn = 8;
+const QString kStoredDateFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+
+Error noObject() { return Error(91, QStringLiteral("Object variable or With block variable not set")); }
+
+} // namespace
+
+QString frmMain::storedDateNow() { return clock().now().toString(kStoredDateFormat); }
+
+QString frmMain::displayedDate(const QVariant& stored) {
+    const QDateTime when = QDateTime::fromString(stored.toString(), kStoredDateFormat);
+    return when.isValid() ? QLocale().toString(when, QLocale::ShortFormat) : stored.toString();
+}
+
+// ---- Data events
+
+void frmMain::readRows(RowBuffer& buffer, const QVariant& start, bool readBackwards) {
+    if (!gRsChildData) return;
+    readRecordsetRows(*gRsChildData, buffer, start, readBackwards, {kPasswordColumn, kPriorPasswordColumn});
+}
+
+QVariant frmMain::position(const QVariant& start, int rows) {
+    return gRsChildData ? positionRecordset(*gRsChildData, start, rows) : QVariant();
+}
+
+AddResult frmMain::addRow(const RowBuffer& buffer) { return SSDBGrid_UnboundAddData(buffer); }
+
+StoreResult frmMain::writeRow(const RowBuffer& buffer, const QVariant& bookmark) {
+    return SSDBGrid_UnboundWriteData(buffer, bookmark);
+}
+
+bool frmMain::deleteRow(const QVariant& bookmark) { return SSDBGrid_UnboundDeleteRow(bookmark); }
+
+AddResult frmMain::SSDBGrid_UnboundAddData(const RowBuffer& buffer) {
+    auto cell = [&](int c) {
+        const QVariant v = buffer.value(0, c);
+        return v.isValid() ? v.toString() : QString(QLatin1String(""));
+    };
+    if (!storable(cell(kPasswordColumn), QStringLiteral("password")) || !MasterRecordFound()) {
+        saveNotDone();
+        return {StoreResult::Refused, {}};
+    }
+    // The password cannot be typed into the grid while its column is hidden: ask for it. The box comes
+    // before the record is begun, so that nothing half-built is pending while it is open.
+    std::optional<QString> typed;
+    if (!SSDBGrid_->isColumnVisible(kPasswordColumn)) {
+        const auto answer = desktop().input(QStringLiteral("Enter Password:"), QStringLiteral("Password"), {});
+        if (answer && !answer->trimmed().isEmpty()) {
+            if (!storable(*answer, QStringLiteral("password"))) {
+                saveNotDone();
+                return {StoreResult::Refused, {}};
+            }
+            typed = *answer; // blanks around it are part of the password
+        }
+    }
+    try {
+        if (!gRsChildData) throw noObject();
+        gRsChildData->addNew();
+        for (int c = 0; c < iColumnCount; ++c) {
+            if (c == 0) continue; // the database numbers the record
+            if (c == kPasswordColumn || c == kPriorPasswordColumn)
+                gRsChildData->setField(c, encipherField(cell(c)));
+            else if (c == 6)
+                gRsChildData->setField(c, storedDateNow());
+            else
+                gRsChildData->setField(c, cell(c));
+        }
+        if (typed) gRsChildData->setField(kPasswordColumn, encipherField(*typed));
+        gRsChildData->update();
+        gRsChildData->moveLast();
+        const QVariant bookmark = gRsChildData->bookmark();
+        DisplayTotalCount();
+        return {StoreResult::Stored, bookmark};
+    } catch (const Error& e) {
+        if (gRsChildData) gRsChildData->cancelUpdate();
+        reportError(e, QStringLiteral("SSDBGrid_UnboundAddData of Form frmMain"));
+        saveNotDone();
+        return {StoreResult::Failed, {}};
+    }
+}
+
+StoreResult frmMain::SSDBGrid_UnboundWriteData(const RowBuffer& buffer, const QVariant& bookmark) {
+    const bool passwordChanged = buffer.value(0, kPasswordColumn).isValid();
+    const QString password = SSDBGrid_->cellValue(kPasswordColumn).toString();
+    if (passwordChanged && (!storable(password, QStringLiteral("password")) ||
+                            (sRowPassword != password && !storable(sRowPassword, QStringLiteral("prior password"))))) {
+        saveNotDone();
+        return StoreResult::Refused;
+    }
+    if (!MasterRecordFound()) {
+        saveNotDone();
+        return StoreResult::Refused;
+    }
+    try {
+        if (!gRsChildData) throw noObject();
+        gRsChildData->setBookmark(bookmark.toInt());
+        for (int c = 0; c < iColumnCount; ++c) {
+            const QVariant value = buffer.value(0, c);
+            if (!value.isValid()) continue;
+            if (c == 3) {
+                // The prior user ID is the one the row had when it became current. The new value is
+                // written even when it equals that one, so that what the grid shows is what is stored.
+                if (sRowUserID != SSDBGrid_->cellValue(3).toString()) gRsChildData->setField(7, sRowUserID);
+                gRsChildData->setField(3, value.toString());
+            } else if (c == kPasswordColumn) {
+                gRsChildData->setField(kPasswordColumn, encipherField(password));
+                if (sRowPassword != password) gRsChildData->setField(kPriorPasswordColumn, encipherField(sRowPassword));
+            } else if (c != 6) {
+                gRsChildData->setField(c, value.toString());
+            }
+        }
+        // Every stored change is dated.
+        gRsChildData->setField(6, storedDateNow());
+        gRsChildData->update();
+        return StoreResult::Stored;
+    } catch (const Error& e) {
+        if (gRsChildData) gRsChildData->cancelUpdate();
+        reportError(e, QStringLiteral("SSDBGrid_UnboundWriteData of Form frmMain"));
+        saveNotDone();
+        return StoreResult::Failed;
+    }
+}
+
+bool frmMain::SSDBGrid_UnboundDeleteRow(const QVariant& bookmark) {
+    try {
+        if (!gRsChildData) throw noObject();
+        gRsChildData->setBookmark(bookmark.toInt());
+        gRsChildData->deleteCurrent();
+        DisplayTotalCount();
+        return true;
+    } catch (const Error& e) {
+        reportError(e, QStringLiteral("SSDBGrid_UnboundDeleteRow of Form frmMain"));
+        return false;
+    }
+}
+
+bool frmMain::storable(const QString& password, const QString& what) {
+    const QString bad = unstorableCharacters(password);
+    if (bad.isEmpty()) return true;
+    desktop().message(QStringLiteral("The ") + what + QStringLiteral(" contains characters that Keyvale can not store: ") + bad,
+                      {}, Buttons::Ok, Icon::Information);
+    return false;
+}
+
+void frmMain::saveNotDone() {
+    // The before-update check already announced the save; take that back.
+    setStatusText(statusBeforeSave_);
+    bAddMode = addModeBeforeSave_;
+}
+
+// ---- Editing events
+
+void frmMain::SSDBGrid_BeforeInsert(bool& cancel) {
+    bAddMode = true;
+    if (bDropDownOpen || SSDBGrid_->currentColumn() == 1) return;
+    const QVariant group = SSDBGrid_->cellValue(1);
+    if (!group.isValid() || group.toString().isEmpty()) {
+        desktop().message(QStringLiteral("Please enter a Group Name!"), {}, Buttons::Ok, Icon::Information);
+        SSDBGrid_->setCurrentColumn(1);
+        cancel = true;
+    }
+}
+
+void frmMain::SSDBGrid_BeforeUpdate(bool& cancel) {
+    statusBeforeSave_ = statusText();
+    addModeBeforeSave_ = bAddMode;
+    const QVariant group = SSDBGrid_->cellValue(1);
+    if (!group.isValid() || group.toString().isEmpty()) {
+        desktop().message(QStringLiteral("Please enter a Group Name!"), {}, Buttons::Ok, Icon::Information);
+        SSDBGrid_->setCurrentColumn(1);
+        cancel = true;
+        setStatusText(QStringLiteral("Group Name must be entered"));
+        return;
+    }
+    if (bAddMode) {
+        bAddMode = false;
+        setStatusText(QStringLiteral("Saved Record"));
+        return;
+    }
+    if (!gConfirmUpdate) {
+        setStatusText(QStringLiteral("Saved Changes"));
+        return;
+    }
+    if (desktop().message(QStringLiteral("Save changes?"), {}, Buttons::YesNo, Icon::Question) == Answer::No) {
+        cancel = true;
+        SSDBGrid_->setFocus();
+        if (bPasswordUpdate) SSDBGrid_->setCurrentColumn(kPasswordColumn);
+        // Drop the cell being typed, then the row's other changes: the row shows what is stored.
+        SSDBGrid_->cancelEdit();
+        SSDBGrid_->cancelEdit();
+        setStatusText(QStringLiteral("Cancelled Changes"));
+        return;
+    }
+    setStatusText(QStringLiteral("Saved Changes"));
+}
+
+void frmMain::SSDBGrid_RowColChange(int, int) {
+    const int row = SSDBGrid_->currentRow();
+    // A new snapshot whenever another record becomes current, even at the same row number.
+    if (row != iLastRow || SSDBGrid_->currentBookmark() != snapshotBookmark_) {
+        iLastRow = row;
+        takeSnapshot();
+        txtPassword_->setText(SSDBGrid_->cellText(kPasswordColumn));
+    }
+    if (SSDBGrid_->isAddNewRow())
+        setStatusText(QStringLiteral("Add Mode"));
+    else if (row >= 0)
+        setStatusText(QStringLiteral("Current Row ") + QString::number(row + 1) + QStringLiteral(" : ") +
+                      SSDBGrid_->cellText(1) + QStringLiteral(", ") + SSDBGrid_->cellText(2) + QStringLiteral(", ") +
+                      SSDBGrid_->cellText(3));
+}
+
+void frmMain::takeSnapshot() {
+    snapshotBookmark_ = SSDBGrid_->currentBookmark();
+    sRowUserID = SSDBGrid_->cellValue(3).toString();
+    sRowPassword = SSDBGrid_->cellValue(kPasswordColumn).toString();
+}
+
+void frmMain::SSDBGrid_InitColumnProps() {
+    // Group names are picked from the list of groups.
+    SSDBGrid_->setColumnDropDown(1, SSDBDropDown_);
+}
+
+} // namespace kv

@@ -1,0 +1,142 @@
+// keyvale_gui
+#pragma once
+
+// Drives the main window as a user would (clicks in cells, typing, keys) over a temporary program folder
+// whose database is filled before it is opened. Shared by the main-window test programs.
+
+#include "mainwindow/RecordsGrid.h"
+#include "mainwindow/frmMain.h"
+#include "startup/modKeyvale.h"
+#include "store/Cipher.h"
+#include "store/Options.h"
+#include "store/modDBstuff.h"
+#include "support/ScriptedDesktop.h"
+#include "support/TempAppFolder.h"
+#include "support/TestClock.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <memory>
+
+namespace kv::test {
+
+// One record to put into the database before the window opens.
+struct Rec {
+    Rec(QString g, QString w, QString u = {}, QString p = {}, QString d = {},
+        QString changed = QStringLiteral("2024-01-02 10:00:00"), QString pu = {}, QString pp = {})
+        : group(std::move(g)), website(std::move(w)), user(std::move(u)), password(std::move(p)),
+          description(std::move(d)), date(std::move(changed)), priorUser(std::move(pu)), priorPassword(std::move(pp)) {}
+    QString group, website, user, password, description, date, priorUser, priorPassword;
+};
+
+class MainWindowFixture {
+public:
+    // `records` are stored (passwords enciphered) with their groups before the database is opened;
+    // `before` may change the option variables before the window loads.
+    explicit MainWindowFixture(const QList<Rec>& records = {}, const QStringList& extraGroups = {},
+                               const std::function<void()>& before = {})
+        : folder(false) {
+        QStringList groups = extraGroups;
+        for (const Rec& r : records)
+            if (!groups.contains(r.group)) groups.append(r.group);
+        for (const QString& g : groups) folder.execute(QStringLiteral("INSERT INTO tblMasterData VALUES (?)"), {g});
+        for (const Rec& r : records)
+            folder.execute(QStringLiteral("INSERT INTO tblChildData (GroupName, Website, UserID, Password, Description, "
+                                          "DateChanged, PriorUserID, PriorPassword) VALUES (?,?,?,?,?,?,?,?)"),
+                           {r.group, r.website, r.user, encipherField(r.password), r.description, r.date, r.priorUser,
+                            encipherField(r.priorPassword)});
+        gInitializeDB();
+        GetOptions();
+        if (before) before();
+        form = std::make_unique<frmMain>();
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        if (!QTest::qWaitForWindowActive(form.get())) qWarning("the main window did not become active");
+    }
+
+    RecordsGrid& grid() const { return *form->grid(); }
+    QTableView& view() const { return *grid().view(); }
+    QComboBox& combo() const { return *form->groupCombo(); }
+    template <class W> W& control(const char* name) const {
+        auto* w = form->findChild<W*>(QString::fromLatin1(name));
+        if (!w) qFatal("no control %s", name);
+        return *w;
+    }
+    QLineEdit& passwordBox() const { return control<QLineEdit>("txtPassword"); }
+
+    // The visible row for a record's website, counted from 0.
+    int rowOf(const QString& website) const {
+        for (int r = 0; r < grid().rowCount(); ++r)
+            if (grid().model()->index(r, 2).data().toString() == website) return r;
+        return -1;
+    }
+
+    // A click in a cell, as the mouse gives it.
+    void click(int row, int column) const {
+        const QModelIndex index = grid().model()->index(row, column);
+        view().scrollTo(index);
+        QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, view().visualRect(index).center());
+    }
+    void doubleClick(int row, int column) const {
+        const QModelIndex index = grid().model()->index(row, column);
+        view().scrollTo(index);
+        const QPoint at = view().visualRect(index).center();
+        QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(view().viewport(), Qt::LeftButton, {}, at);
+    }
+    // A click on a row selector, with Shift or Ctrl held as given.
+    void clickSelector(int row, Qt::KeyboardModifiers modifiers = {}) const {
+        QHeaderView* header = view().verticalHeader();
+        const QPoint at(header->width() / 2, header->sectionViewportPosition(row) + header->sectionSize(row) / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, modifiers, at);
+    }
+
+    // Where keys go: the open cell editor, or the table.
+    QWidget* keyTarget() const {
+        QWidget* focus = QApplication::focusWidget();
+        if (focus && (focus == &view() || view().isAncestorOf(focus))) return focus;
+        return &view();
+    }
+    // Enter in a cell editor stores the cell once events are processed, as in the running program.
+    void key(Qt::Key k, Qt::KeyboardModifiers modifiers = {}) const {
+        QTest::keyClick(keyTarget(), k, modifiers);
+        QApplication::processEvents();
+    }
+    // Types into the current cell (the first key opens its editor, replacing what it held).
+    void type(const QString& text) const {
+        for (const QChar c : text) QTest::keyClicks(keyTarget(), QString(c));
+    }
+    // Clicks a cell, types a new value and presses Enter to finish the cell.
+    void edit(int row, int column, const QString& text) const {
+        click(row, column);
+        type(text);
+        key(Qt::Key_Return);
+    }
+
+    QString status() const { return form->statusText(); }
+    // A stored record's fields by website, as the file holds them (passwords deciphered).
+    QVariantList stored(const QString& website) const {
+        const auto rows = folder.query(QStringLiteral("SELECT GroupName, Website, UserID, Password, Description, DateChanged, "
+                                                      "PriorUserID, PriorPassword FROM tblChildData WHERE Website = ?"),
+                                       {website});
+        if (rows.size() != 1) return {};
+        QVariantList r = rows.first();
+        r[3] = decipherField(r[3].toString());
+        r[7] = decipherField(r[7].toString());
+        return r;
+    }
+    int count(const QString& sql, const QVariantList& params = {}) const { return folder.scalar(sql, params).toInt(); }
+
+    ScriptedDesktop desktop;
+    TestClock clock;
+    TempAppFolder folder;
+    std::unique_ptr<frmMain> form;
+};
+
+} // namespace kv::test
