@@ -50,7 +50,7 @@ bool Main(const std::function<void()>& showMainWindow) {
     if (gAppPath.isEmpty()) gAppPath = QCoreApplication::applicationDirPath();
     AddBackslash(gAppPath);
     gWinDir = GetWinDir();
-    gHelpFile = gAppPath + QStringLiteral("help/keyvale-help.html");
+    gHelpFile = deliveredFile(gAppPath, QStringLiteral("help/keyvale-help.html"));
 
     auto splash = std::make_unique<frmSplash>();
     splash->show();
