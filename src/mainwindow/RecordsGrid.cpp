@@ -26,6 +26,8 @@ class GridView final : public QTableView {
 public:
     explicit GridView(RecordsGrid* grid) : QTableView(grid), grid_(grid) {}
 
+    bool isEditing() const { return state() == EditingState; }
+
     void finishEditing(QWidget* editor, bool keep) {
         if (keep) commitData(editor);
         closeEditor(editor, QAbstractItemDelegate::NoHint);
@@ -108,9 +110,10 @@ public:
         QWidget* editor = nullptr;
         if (GridDropDown* list = grid_->columnDropDown(index.column())) {
             QComboBox* combo = list->createEditor(parent);
-            // A pick from the list goes into the cell at once.
+            // A pick from the list goes into the cell at once (not so once the editor is being closed).
             connect(combo, &QComboBox::activated, this, [this, combo] {
-                const_cast<GridDelegate*>(this)->commitData(combo);
+                if (grid_->openEditor_ == combo && static_cast<GridView*>(grid_->view())->isEditing())
+                    const_cast<GridDelegate*>(this)->commitData(combo);
             });
             editor = combo;
         } else {
@@ -137,6 +140,14 @@ public:
         QStyledItemDelegate::setModelData(editor, model, index);
     }
 
+protected:
+    // An editor already closed (by Tab or Enter) may still lose the focus afterwards: nothing to store then.
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (event->type() == QEvent::FocusOut && object != grid_->openEditor_) return false;
+        return QStyledItemDelegate::eventFilter(object, event);
+    }
+
+public:
     void destroyEditor(QWidget* editor, const QModelIndex& index) const override {
         if (grid_->openEditor_ == editor) grid_->openEditor_ = nullptr;
         QStyledItemDelegate::destroyEditor(editor, index);
