@@ -1,4 +1,5 @@
 // keyvale_gui
+#include "mainwindow/frmMain.h"
 #include "platform/Artwork.h"
 #include "platform/QtDesktop.h"
 #include "startup/Main.h"
@@ -34,6 +35,11 @@ int main(int argc, char* argv[]) {
     kv::QtDesktop desktop;
     kv::setDesktop(&desktop);
 
-    if (!kv::Main([] {})) return 0;
+    // The main window lives until the program ends; it ends the program itself when it closes.
+    const bool running = kv::Main([] {
+        auto* window = new kv::frmMain;
+        window->show();
+    });
+    if (!running) return 0;
     return QApplication::exec();
 }
