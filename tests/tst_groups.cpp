@@ -92,6 +92,15 @@ private slots:
         QCOMPARE(f.grid().rowCount(), 2);
     }
 
+    void aRowInEditIsStoredBeforeTheGridShowsAnotherGroup() {
+        MainWindowFixture f(kRecords, {}, [] { gConfirmUpdate = false; });
+        f.edit(3, 3, "robert"); // Work's record, in edit
+        pick(f, "Bank");
+        QCOMPARE(f.stored("b.example")[2].toString(), QString("robert"));
+        QCOMPARE(f.grid().rowCount(), 2);
+        QCOMPARE(f.combo().currentText(), QString("Bank"));
+    }
+
     void aNewGroupNameOnSave_data() {
         QTest::addColumn<bool>("create");
         QTest::newRow("yes") << true;

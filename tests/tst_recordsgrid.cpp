@@ -216,7 +216,10 @@ private slots:
     void aCellTypedBackToItsValueIsNoChange() {
         GridFixture f;
         f.edit(2, 1, "other");
+        QCOMPARE(f.model().headerData(2, Qt::Vertical).toString(), QString::fromUtf8("\u270E"));
         f.edit(2, 1, "r2c1");
+        QVERIFY(!f.grid->isEditing());
+        QVERIFY(f.model().headerData(2, Qt::Vertical).toString() != QString::fromUtf8("\u270E"));
         f.key(Qt::Key_Up);
         QVERIFY(f.source.written.isEmpty());
         QCOMPARE(f.grid->currentRow(), 1);
@@ -329,6 +332,53 @@ private slots:
         // Cells selected in part of a row do not make the row selected.
         f.click(7, 1);
         QCOMPARE(f.grid->selectedBookmarks(), QVariantList());
+    }
+
+    void shiftSpaceSelectsRowsFromTheKeyboard() {
+        GridFixture f(5);
+        f.click(1, 1);
+        QTest::keyClick(&f.view(), Qt::Key_Down, Qt::ShiftModifier);
+        QTest::keyClick(&f.view(), Qt::Key_Space, Qt::ShiftModifier);
+        QCOMPARE(f.grid->selectedBookmarks(), QVariantList({1001, 1002}));
+        f.desktop.answer(Answer::Yes);
+        f.key(Qt::Key_Delete);
+        QCOMPARE(f.desktop.last().text, QString("Delete the 2 selected records?"));
+        QCOMPARE(f.grid->rowCount(), 3);
+    }
+
+    // While the source stores a row (and may be asking the user something), painting must not move it.
+    void noRowsAreReadWhileTheSourceStoresARow() {
+        GridFixture f(0);
+        f.source = MemorySource(500);
+        f.grid->reread();
+        int readsDuringAdd = -1;
+        QString shownDuringAdd = "not read";
+        struct Probe final : GridDataSource {
+            MemorySource& inner;
+            std::function<void()> during;
+            explicit Probe(MemorySource& s) : inner(s) {}
+            void readRows(RowBuffer& b, const QVariant& s, bool back) override { inner.readRows(b, s, back); }
+            QVariant position(const QVariant& s, int n) override { return inner.position(s, n); }
+            AddResult addRow(const RowBuffer& b) override {
+                during();
+                return inner.addRow(b);
+            }
+            StoreResult writeRow(const RowBuffer& b, const QVariant& m) override { return inner.writeRow(b, m); }
+            bool deleteRow(const QVariant& m) override { return inner.deleteRow(m); }
+        } probe(f.source);
+        probe.during = [&] {
+            const int before = f.source.reads;
+            shownDuringAdd = f.shown(250, 0); // a row never shown so far
+            readsDuringAdd = f.source.reads - before;
+        };
+        f.grid->setDataSource(&probe);
+        f.grid->moveRows(500);
+        f.type("x");
+        f.key(Qt::Key_Return);
+        f.key(Qt::Key_Return);
+        QCOMPARE(readsDuringAdd, 0);
+        QCOMPARE(shownDuringAdd, QString());
+        QCOMPARE(f.shown(250, 0), QString("r250c0"));
     }
 
     void deletingSelectedRows_data() {

@@ -56,6 +56,18 @@ protected:
     }
 
     void keyPressEvent(QKeyEvent* event) override {
+        // Shift+Space selects the rows of the selected cells whole, as a click on their selectors does.
+        if (state() != EditingState && event->key() == Qt::Key_Space && event->modifiers() == Qt::ShiftModifier) {
+            QItemSelection rows;
+            for (const QModelIndex& cell : selectionModel()->selectedIndexes())
+                rows.select(model()->index(cell.row(), 0), model()->index(cell.row(), model()->columnCount() - 1));
+            if (currentIndex().isValid())
+                rows.select(model()->index(currentIndex().row(), 0),
+                            model()->index(currentIndex().row(), model()->columnCount() - 1));
+            selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect);
+            event->accept();
+            return;
+        }
         if (state() != EditingState && event->modifiers() == Qt::NoModifier) {
             switch (event->key()) {
             case Qt::Key_Escape:

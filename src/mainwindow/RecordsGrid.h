@@ -22,9 +22,9 @@ class RecordsModel;
 // leaves the row or on request, multi-row selection by the row selectors (Shift and Ctrl), alternating
 // odd and even row colours and a caption above. Used by the main window and by the import selection.
 //
-// Keys: typing in a cell edits it; Escape drops the cell being typed, a second Escape the row's other
-// changes; Enter stores the row; Delete deletes the selected rows after asking. A double click on a cell
-// raises cellClicked.
+// Keys: typing in a cell replaces its text and F2 edits it; Escape drops the cell being typed, a second
+// Escape the row's other changes; Enter stores the row; Shift+Space selects the rows of the selected cells;
+// Delete deletes the selected rows after asking. A double click on a cell raises cellClicked.
 class RecordsGrid : public QWidget, public GridOperations {
     Q_OBJECT
 public:

@@ -212,6 +212,8 @@ void RecordsModel::setEditValue(int row, int column, const QVariant& v) {
     const bool unchanged = adding_ ? false : sameText(storedValue(row, column), v);
     edited_[column] = unchanged ? QVariant() : QVariant(v.toString());
     emit dataChanged(index(row, column), index(row, column));
+    // A stored row with nothing changed is not in edit.
+    if (!adding_ && !isDirty()) dropEdit();
 }
 
 RowBuffer RecordsModel::editBuffer() const {
