@@ -48,6 +48,7 @@ private slots:
         f.key(Qt::Key_Return); // store the row
         QCOMPARE(f.status(), QString("Saved Record"));
         QVERIFY(f.desktop.prompts.isEmpty()); // a new row is never confirmed
+        QCOMPARE(f.passwordBox().text(), QString("s3cret pass"));
         QCOMPARE(f.stored("new.example"),
                  QVariantList({"Bank", "new.example", "neo", "s3cret pass", "note", kNow, "", ""}));
         const QString raw = f.folder.scalar("SELECT Password FROM tblChildData WHERE Website = 'new.example'").toString();

@@ -166,9 +166,11 @@ void frmMain::createControls() {
         snapshotBookmark_ = QVariant();
     });
     connect(SSDBGrid_, &RecordsGrid::rowAdded, this, [this](int row) {
+        // The cursor stays on a row stored on request: it is a record now, with its own snapshot.
         if (row != SSDBGrid_->currentRow()) return;
         iLastRow = row;
         takeSnapshot();
+        txtPassword_->setText(SSDBGrid_->cellText(4));
     });
     connect(SSDBDropDown_, &GridDropDown::opened, this, [this] { bDropDownOpen = true; });
     connect(SSDBDropDown_, &GridDropDown::closed, this, [this] { bDropDownOpen = false; });
