@@ -1,6 +1,7 @@
 // keyvale_gui
 #include "mainwindow/frmMain.h"
 
+#include "mainwindow/ExportFlow.h"
 #include "mainwindow/GridDropDown.h"
 #include "mainwindow/RecordsGrid.h"
 #include "platform/Desktop.h"
@@ -11,6 +12,7 @@
 #include "startup/modKeyvale.h"
 #include "store/Options.h"
 #include "store/modDBstuff.h"
+#include "tools/frmFind.h"
 #include "tools/frmGeneratePassword.h"
 
 #include <QApplication>
@@ -184,7 +186,10 @@ void frmMain::Form_Load() {
     txtPassword_->clear();
     InitializeGrid();
     gInitializeGroupNameCombo();
+    InitializeMenu();
+    InitializeToolbar();
     InitializeStatusBar();
+    startIdleTimer();
 }
 
 void frmMain::InitializeLocalVariables() {
@@ -369,7 +374,7 @@ void frmMain::btnUpdatePassword_Click() {
 
 void frmMain::btnPasswordGenerator_Click() {
     frmGeneratePassword generator(this);
-    generator.exec();
+    runModal(generator);
 }
 
 bool frmMain::ValidateWebsite(const QString& website) {

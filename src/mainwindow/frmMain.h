@@ -7,8 +7,10 @@
 
 #include <QMainWindow>
 #include <array>
+#include <memory>
 
 class QComboBox;
+class QDialog;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -17,8 +19,12 @@ class QTimer;
 
 namespace kv {
 
+class ExportFlow;
 class GridDropDown;
+class IdleTimer;
+class MainToolbar;
 class RecordsGrid;
+class frmFind;
 
 // The main window: the records grid served from gRsChildData, the group combo with its rename and delete
 // buttons, the password box of the current record, and the status bar. The toolbar, the menu and the idle
@@ -33,6 +39,8 @@ public:
     QLineEdit* passwordBox() const { return txtPassword_; }
     QComboBox* groupCombo() const { return SSDBCombo_; }
     GridDropDown* groupDropDown() const { return SSDBDropDown_; }
+    MainToolbar* toolbar() const;
+    IdleTimer* idleTimer() const;
     // The window's own copies of the view options; the toolbar changes them.
     ViewFlags& viewFlags() { return flags_; }
 
@@ -57,6 +65,12 @@ public slots:
     void btnUpdatePassword_Click();
     void btnPasswordGenerator_Click();
     void SSDBCombo_Click();
+    void ResetAutoShutdown();
+    void mnuFileExit_Click();
+    void mnuEditFind_Click();
+    void mnuLockOut_Click();
+    void mnuHelpHelp_Click();
+    void mnuHelpAbout_Click();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -73,6 +87,13 @@ private:
     void InitializeLocalVariables();
     void InitializeGrid();
     void InitializeStatusBar();
+    void InitializeMenu();
+    void InitializeToolbar();
+    void startIdleTimer();
+    // Hides nothing itself: shows the log-on window, which shows this window again on success.
+    void showLogOnWindow();
+    // Shows one of our dialogs modally; the idle timer waits meanwhile.
+    int runModal(QDialog& dialog);
     void updateDateAndTime();
 
     // Group names
@@ -128,6 +149,10 @@ private:
     QLabel* panelDate_ = nullptr;
     QLabel* panelTime_ = nullptr;
     QTimer* clockTimer_ = nullptr;
+    MainToolbar* Toolbar_ = nullptr;
+    IdleTimer* Timer1_ = nullptr;
+    std::unique_ptr<ExportFlow> exportFlow_;
+    std::unique_ptr<frmFind> find_;
 
     int iColumnCount = 0;
     QString sRowUserID;

@@ -1,0 +1,121 @@
+// keyvale_gui
+// The main window's menu, toolbar, idle timer and the windows they open.
+#include "mainwindow/frmMain.h"
+
+#include "mainwindow/ExportFlow.h"
+#include "mainwindow/IdleTimer.h"
+#include "mainwindow/MainToolbar.h"
+#include "mainwindow/RecordsGrid.h"
+#include "platform/Desktop.h"
+#include "platform/Error.h"
+#include "startup/WidgetRoutines.h"
+#include "startup/frmPassword.h"
+#include "startup/modKeyvale.h"
+#include "tools/frmAbout.h"
+#include "tools/frmFind.h"
+
+#include <QAction>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolButton>
+
+namespace kv {
+
+void frmMain::InitializeMenu() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MenuBar"));
+    auto item = [this](QMenu* menu, const char* name, const QString& caption, void (frmMain::*handler)()) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+
+    QMenu* mnuFile = bar->addMenu(QStringLiteral("&File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    item(mnuFile, "mnuFileExit", QStringLiteral("E&xit"), &frmMain::mnuFileExit_Click);
+
+    QMenu* mnuEdit = bar->addMenu(QStringLiteral("&Edit"));
+    mnuEdit->setObjectName(QStringLiteral("mnuEdit"));
+    item(mnuEdit, "mnuEditFind", QStringLiteral("&Find"), &frmMain::mnuEditFind_Click)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+
+    QAction* lockOut = bar->addAction(QStringLiteral("&Lock Out"));
+    lockOut->setObjectName(QStringLiteral("mnuLockOut"));
+    connect(lockOut, &QAction::triggered, this, &frmMain::mnuLockOut_Click);
+
+    QMenu* mnuHelp = bar->addMenu(QStringLiteral("&Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    item(mnuHelp, "mnuHelpHelp", QStringLiteral("&Help"), &frmMain::mnuHelpHelp_Click)->setShortcut(Qt::Key_F1);
+    item(mnuHelp, "mnuHelpAbout", QStringLiteral("&About"), &frmMain::mnuHelpAbout_Click);
+}
+
+void frmMain::InitializeToolbar() {
+    exportFlow_ = std::make_unique<ExportFlow>(*SSDBGrid_);
+    Toolbar_ = new MainToolbar(
+        *SSDBGrid_, txtPassword_, flags_, [this](const QString& text) { setStatusText(text); },
+        [this] { exportFlow_->buttonClick(); }, [this](const QString& key) { exportFlow_->menuClick(key); }, this);
+    Toolbar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    addToolBar(Qt::TopToolBarArea, Toolbar_);
+    Toolbar_->InitializeToolbar();
+}
+
+void frmMain::startIdleTimer() {
+    Timer1_ = new IdleTimer(
+        this, [this](const QString& text) { setStatusText(text); }, [this] { return statusText(); },
+        [this] { showLogOnWindow(); }, [this] { close(); });
+    statusBar()->addPermanentWidget(Timer1_->alertButton());
+    Timer1_->start();
+    Timer1_->bShutdownArmed = true;
+}
+
+IdleTimer* frmMain::idleTimer() const { return Timer1_; }
+
+MainToolbar* frmMain::toolbar() const { return Toolbar_; }
+
+void frmMain::ResetAutoShutdown() {
+    if (Timer1_) Timer1_->ResetAutoShutdown();
+}
+
+int frmMain::runModal(QDialog& dialog) {
+    // The idle timer waits while one of our other windows is open.
+    const bool wasOpen = gFormOpen;
+    gFormOpen = true;
+    const int result = dialog.exec();
+    gFormOpen = wasOpen;
+    return result;
+}
+
+void frmMain::showLogOnWindow() {
+    // A fresh log-on: the window shows the main window again only when the master password is accepted.
+    gLoggedOn = false;
+    auto* logOn = new frmPassword;
+    logOn->setAttribute(Qt::WA_DeleteOnClose);
+    logOn->show();
+    logOn->activateWindow();
+}
+
+void frmMain::mnuFileExit_Click() { close(); }
+
+void frmMain::mnuEditFind_Click() {
+    if (!find_) find_ = std::make_unique<frmFind>(*SSDBGrid_, this);
+    runModal(*find_);
+}
+
+void frmMain::mnuLockOut_Click() {
+    if (desktop().message(QStringLiteral("Continue with Lock out?"), QStringLiteral("Keyvale Lock Out"),
+                          Buttons::YesNo, Icon::Question) != Answer::Yes)
+        return;
+    hide();
+    showLogOnWindow();
+    ResetAutoShutdown();
+}
+
+void frmMain::mnuHelpHelp_Click() { ShowHelpTopic(this, 10); }
+
+void frmMain::mnuHelpAbout_Click() {
+    frmAbout about(this);
+    about.exec();
+}
+
+} // namespace kv
