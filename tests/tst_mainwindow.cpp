@@ -5,7 +5,6 @@
 #include "tst_main_driver.h"
 
 #include <QLocale>
-#include <QStatusBar>
 
 using namespace kv;
 using namespace kv::test;
@@ -67,14 +66,6 @@ private slots:
         // The first row's password, masked until the box is entered.
         QCOMPARE(f.passwordBox().text(), QString("pw-a"));
         QCOMPARE(f.passwordBox().echoMode(), QLineEdit::Password);
-    }
-
-    void aNewStatusBarSaysMessagesUntilTheWindowWrites() {
-        // The panel's text before loading is only seen through the loading steps; check the step text.
-        MainWindowFixture f;
-        auto* bar = f.form->findChild<QStatusBar*>("StatusBar");
-        QVERIFY(bar);
-        QCOMPARE(bar->findChildren<QLabel*>().size(), 4);
     }
 
     void gridShowsRecordsInGroupAndWebsiteOrder() {
