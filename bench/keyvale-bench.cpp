@@ -52,8 +52,8 @@ public:
 };
 
 QString groupName(int g) {
-    static const char* const kinds[] = {"Banking", "Shopping", "Work", "Travel", "Email", "Forums", "Games", "Utilities",
-                                        "Insurance", "Health"};
+    static const char* const kinds[] = {"Banking", "Shopping", "Work",      "Travel",    "Email",
+                                        "Forums",  "Games",    "Utilities", "Insurance", "Health"};
     return QStringLiteral("%1 %2").arg(QLatin1String(kinds[g % 10])).arg(g / 10 + 1);
 }
 
@@ -62,7 +62,8 @@ QString randomText(QRandomGenerator& random, int minLength, int maxLength) {
     const int length = minLength + int(random.bounded(maxLength - minLength + 1));
     QString out;
     out.reserve(length);
-    for (int i = 0; i < length; ++i) out += letters[int(random.bounded(letters.size()))];
+    for (int i = 0; i < length; ++i)
+        out += letters[int(random.bounded(letters.size()))];
     return out;
 }
 
@@ -73,7 +74,8 @@ void buildDatabase(const QString& folder, int records) {
     kv::createDeliveredDatabase(path);
     auto db = kv::sql::Connection::open(path, kv::kDatabasePassword);
     kv::sql::Transaction transaction(*db);
-    for (int g = 0; g < kGroups; ++g) db->execute(QStringLiteral("INSERT INTO tblMasterData VALUES (?)"), {groupName(g)});
+    for (int g = 0; g < kGroups; ++g)
+        db->execute(QStringLiteral("INSERT INTO tblMasterData VALUES (?)"), {groupName(g)});
     QRandomGenerator random(20240102);
     kv::sql::Statement insert(*db, QStringLiteral("INSERT INTO tblChildData (GroupName, Website, UserID, Password, "
                                                   "Description, DateChanged, PriorUserID, PriorPassword) "

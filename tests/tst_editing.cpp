@@ -51,7 +51,8 @@ private slots:
         QCOMPARE(f.passwordBox().text(), QString("s3cret pass"));
         QCOMPARE(f.stored("new.example"),
                  QVariantList({"Bank", "new.example", "neo", "s3cret pass", "note", kNow, "", ""}));
-        const QString raw = f.folder.scalar("SELECT Password FROM tblChildData WHERE Website = 'new.example'").toString();
+        const QString raw =
+            f.folder.scalar("SELECT Password FROM tblChildData WHERE Website = 'new.example'").toString();
         QCOMPARE(raw, encipherField("s3cret pass"));
         QVERIFY(raw != "s3cret pass");
         QCOMPARE(f.grid().caption(), QString("Total Records for all Groups: 4"));
@@ -130,15 +131,16 @@ private slots:
             << QVariantList{"ann", "pw-a", "first", "2024-01-02 10:00:00", "old-ann", "old-pw-a"};
         QTest::newRow("description only: priors untouched")
             << 5 << QStringList{"changed"} << QVariantList{"ann", "pw-a", "changed", kNow, "old-ann", "old-pw-a"};
-        QTest::newRow("password in the grid") << 4 << QStringList{"new-pw"}
-                                              << QVariantList{"ann", "new-pw", "first", kNow, "old-ann", "pw-a"};
+        QTest::newRow("password in the grid")
+            << 4 << QStringList{"new-pw"} << QVariantList{"ann", "new-pw", "first", kNow, "old-ann", "pw-a"};
     }
     void priorValuesAndChangeDate() {
         QFETCH(int, column);
         QFETCH(QStringList, typed);
         QFETCH(QVariantList, stored);
         MainWindowFixture f(kRecords, {}, options(true, false));
-        for (const QString& text : typed) f.edit(0, column, text);
+        for (const QString& text : typed)
+            f.edit(0, column, text);
         f.key(Qt::Key_Down);
         QCOMPARE(f.stored("a.example").mid(2), stored);
     }
@@ -154,7 +156,8 @@ private slots:
             QCOMPARE(f.stored("z.example")[3].toString(), QString(password));
             QCOMPARE(f.stored("z.example")[7].toString(), QString("pw-z"));
         }
-        const QString raw = f.folder.scalar("SELECT PriorPassword FROM tblChildData WHERE Website = 'z.example'").toString();
+        const QString raw =
+            f.folder.scalar("SELECT PriorPassword FROM tblChildData WHERE Website = 'z.example'").toString();
         QCOMPARE(raw, encipherField("pw-z"));
         // A new current row is a new snapshot.
         f.key(Qt::Key_Up);
@@ -180,9 +183,12 @@ private slots:
         QTest::addColumn<int>("answer");
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("description");
-        QTest::newRow("off") << false << -1 << "Saved Changes" << "edited";
-        QTest::newRow("on, yes") << true << int(Answer::Yes) << "Saved Changes" << "edited";
-        QTest::newRow("on, no") << true << int(Answer::No) << "Cancelled Changes" << "second";
+        QTest::newRow("off") << false << -1 << "Saved Changes"
+                             << "edited";
+        QTest::newRow("on, yes") << true << int(Answer::Yes) << "Saved Changes"
+                                 << "edited";
+        QTest::newRow("on, no") << true << int(Answer::No) << "Cancelled Changes"
+                                << "second";
     }
     void confirmation() {
         QFETCH(bool, confirm);
@@ -225,7 +231,8 @@ private slots:
     void unstorablePasswordsAreRefused_data() {
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("characters");
-        QTest::newRow("outside the code page") << QString::fromUtf8("caf\u00e9\u2713\u4e2d") << QString::fromUtf8("\u2713\u4e2d");
+        QTest::newRow("outside the code page")
+            << QString::fromUtf8("caf\u00e9\u2713\u4e2d") << QString::fromUtf8("\u2713\u4e2d");
         QTest::newRow("code 255") << QString::fromUtf8("\u00ffes") << QString::fromUtf8("\u00ff");
     }
     void unstorablePasswordsAreRefused() {
@@ -267,10 +274,12 @@ private slots:
 
     void aWriteTheDatabaseRefusesIsReportedAndNotShownAsStored() {
         MainWindowFixture f(kRecords, {}, options(true, false));
-        f.folder.execute("CREATE TRIGGER refuse BEFORE UPDATE ON tblChildData BEGIN SELECT RAISE(ABORT, 'refused'); END");
+        f.folder.execute(
+            "CREATE TRIGGER refuse BEFORE UPDATE ON tblChildData BEGIN SELECT RAISE(ABORT, 'refused'); END");
         f.edit(0, 5, "lost");
         f.key(Qt::Key_Return);
-        QCOMPARE(f.desktop.messages(), QStringList{"Error 3146 (refused) in procedure SSDBGrid_UnboundWriteData of Form frmMain"});
+        QCOMPARE(f.desktop.messages(),
+                 QStringList{"Error 3146 (refused) in procedure SSDBGrid_UnboundWriteData of Form frmMain"});
         QCOMPARE(f.grid().cellText(5), QString("first"));
         QVERIFY(!f.grid().isEditing());
         QVERIFY(f.status() != "Saved Changes");
@@ -302,7 +311,8 @@ private slots:
         f.clickSelector(1);
         f.desktop.answer(Answer::Yes);
         f.key(Qt::Key_Delete);
-        QCOMPARE(f.desktop.messages().last(), QString("Error 3146 (kept) in procedure SSDBGrid_UnboundDeleteRow of Form frmMain"));
+        QCOMPARE(f.desktop.messages().last(),
+                 QString("Error 3146 (kept) in procedure SSDBGrid_UnboundDeleteRow of Form frmMain"));
         QCOMPARE(f.grid().rowCount(), 3);
         QCOMPARE(f.grid().caption(), QString("Total Records for all Groups: 3"));
     }
@@ -311,13 +321,23 @@ private slots:
         QTest::addColumn<QString>("website");
         QTest::addColumn<QString>("opened"); // empty: not opened
         QTest::addColumn<QString>("status");
-        QTest::newRow("www.") << "www.example.com" << "http://www.example.com" << "Website: www.example.com selected.";
-        QTest::newRow("http://") << "http://example.com" << "http://example.com" << "Website: http://example.com selected.";
-        QTest::newRow("https://") << "https://example.com/a" << "https://example.com/a"
+        QTest::newRow("www.") << "www.example.com"
+                              << "http://www.example.com"
+                              << "Website: www.example.com selected.";
+        QTest::newRow("http://") << "http://example.com"
+                                 << "http://example.com"
+                                 << "Website: http://example.com selected.";
+        QTest::newRow("https://") << "https://example.com/a"
+                                  << "https://example.com/a"
                                   << "Website: https://example.com/a selected.";
-        QTest::newRow("bare host") << "example.com" << "" << "Not a valid URL structure!";
-        QTest::newRow("capitals") << "HTTPS://EXAMPLE.COM" << "" << "Not a valid URL structure!";
-        QTest::newRow("command-like text") << "www.x.com; rm -rf ~" << "http://www.x.com; rm -rf ~"
+        QTest::newRow("bare host") << "example.com"
+                                   << ""
+                                   << "Not a valid URL structure!";
+        QTest::newRow("capitals") << "HTTPS://EXAMPLE.COM"
+                                  << ""
+                                  << "Not a valid URL structure!";
+        QTest::newRow("command-like text") << "www.x.com; rm -rf ~"
+                                           << "http://www.x.com; rm -rf ~"
                                            << "Website: www.x.com; rm -rf ~ selected.";
     }
     void websites() {

@@ -17,7 +17,8 @@ const QStringList kEmptyGroup = {"Empty"};
 
 QStringList entries(const QComboBox& combo) {
     QStringList out;
-    for (int i = 0; i < combo.count(); ++i) out << combo.itemText(i);
+    for (int i = 0; i < combo.count(); ++i)
+        out << combo.itemText(i);
     return out;
 }
 
@@ -38,7 +39,8 @@ bool groupButtonsEnabled(MainWindowFixture& f) {
 
 QStringList shownWebsites(MainWindowFixture& f) {
     QStringList out;
-    for (int r = 0; r < f.grid().rowCount(); ++r) out << f.grid().model()->index(r, 2).data().toString();
+    for (int r = 0; r < f.grid().rowCount(); ++r)
+        out << f.grid().model()->index(r, 2).data().toString();
     return out;
 }
 
@@ -120,7 +122,8 @@ private slots:
         f.key(Qt::Key_Return);
         f.desktop.answer(create ? Answer::Yes : Answer::No);
         f.key(Qt::Key_Return);
-        QCOMPARE(f.desktop.last().text, QString("The Master Group Name does not exists.\nAre you sure you want to create it?"));
+        QCOMPARE(f.desktop.last().text,
+                 QString("The Master Group Name does not exists.\nAre you sure you want to create it?"));
         QCOMPARE(f.desktop.last().buttons, Buttons::YesNo);
         QCOMPARE(f.desktop.last().icon, Icon::Question);
         QCOMPARE(f.count("SELECT COUNT(*) FROM tblMasterData WHERE GroupName = 'Travel'"), create ? 1 : 0);
@@ -167,25 +170,31 @@ private slots:
         QTest::newRow("two records")
             << "Bank" << QVariant("Savings")
             << "Keyvale has detected 2 records associated to Group Name 'Bank'\nRename Group Name 'Bank' to..."
-            << "Savings" << "";
+            << "Savings"
+            << "";
         QTest::newRow("one record, blanks around")
             << "Work" << QVariant("  Office  ")
             << "Keyvale has detected 1 record associated to Group Name 'Work'\nRename Group Name 'Work' to..."
-            << "Office" << "";
-        QTest::newRow("no records") << "Empty" << QVariant("Spare") << "Rename Group Name 'Empty' to..." << "Spare"
+            << "Office"
+            << "";
+        QTest::newRow("no records") << "Empty" << QVariant("Spare") << "Rename Group Name 'Empty' to..."
+                                    << "Spare"
                                     << "";
         QTest::newRow("blanks only: no change") << "Work" << QVariant("   ")
                                                 << "Keyvale has detected 1 record associated to Group Name 'Work'\n"
                                                    "Rename Group Name 'Work' to..."
-                                                << "Work" << "";
+                                                << "Work"
+                                                << "";
         QTest::newRow("cancelled") << "Work" << QVariant()
                                    << "Keyvale has detected 1 record associated to Group Name 'Work'\n"
                                       "Rename Group Name 'Work' to..."
-                                   << "Work" << "";
+                                   << "Work"
+                                   << "";
         QTest::newRow("apostrophes") << "Joe's" << QVariant("Ann's")
                                      << "Keyvale has detected 1 record associated to Group Name 'Joe's'\n"
                                         "Rename Group Name 'Joe's' to..."
-                                     << "Ann's" << "";
+                                     << "Ann's"
+                                     << "";
         QTest::newRow("a name taken") << "Work" << QVariant("BANK")
                                       << "Keyvale has detected 1 record associated to Group Name 'Work'\n"
                                          "Rename Group Name 'Work' to..."
@@ -225,7 +234,8 @@ private slots:
     void deleting_data() {
         QTest::addColumn<QString>("group");
         QTest::addColumn<QString>("question");
-        QTest::newRow("no records") << "Empty" << "Delete Group Name 'Empty'?";
+        QTest::newRow("no records") << "Empty"
+                                    << "Delete Group Name 'Empty'?";
         QTest::newRow("one record") << "Work"
                                     << "Keyvale has detected 1 record associated to Group Name 'Work'\n"
                                        "The selected Group Name and associated record will be deleted.\n\n"

@@ -45,12 +45,14 @@ public:
         QStringList groups = extraGroups;
         for (const Rec& r : records)
             if (!groups.contains(r.group)) groups.append(r.group);
-        for (const QString& g : groups) folder.execute(QStringLiteral("INSERT INTO tblMasterData VALUES (?)"), {g});
+        for (const QString& g : groups)
+            folder.execute(QStringLiteral("INSERT INTO tblMasterData VALUES (?)"), {g});
         for (const Rec& r : records)
-            folder.execute(QStringLiteral("INSERT INTO tblChildData (GroupName, Website, UserID, Password, Description, "
-                                          "DateChanged, PriorUserID, PriorPassword) VALUES (?,?,?,?,?,?,?,?)"),
-                           {r.group, r.website, r.user, encipherField(r.password), r.description, r.date, r.priorUser,
-                            encipherField(r.priorPassword)});
+            folder.execute(
+                QStringLiteral("INSERT INTO tblChildData (GroupName, Website, UserID, Password, Description, "
+                               "DateChanged, PriorUserID, PriorPassword) VALUES (?,?,?,?,?,?,?,?)"),
+                {r.group, r.website, r.user, encipherField(r.password), r.description, r.date, r.priorUser,
+                 encipherField(r.priorPassword)});
         gInitializeDB();
         GetOptions();
         if (before) before();
@@ -110,7 +112,8 @@ public:
     }
     // Types into the current cell (the first key opens its editor, replacing what it held).
     void type(const QString& text) const {
-        for (const QChar c : text) QTest::keyClicks(keyTarget(), QString(c));
+        for (const QChar c : text)
+            QTest::keyClicks(keyTarget(), QString(c));
     }
     // Clicks a cell, types a new value and presses Enter to finish the cell.
     void edit(int row, int column, const QString& text) const {
@@ -122,9 +125,10 @@ public:
     QString status() const { return form->statusText(); }
     // A stored record's fields by website, as the file holds them (passwords deciphered).
     QVariantList stored(const QString& website) const {
-        const auto rows = folder.query(QStringLiteral("SELECT GroupName, Website, UserID, Password, Description, DateChanged, "
-                                                      "PriorUserID, PriorPassword FROM tblChildData WHERE Website = ?"),
-                                       {website});
+        const auto rows =
+            folder.query(QStringLiteral("SELECT GroupName, Website, UserID, Password, Description, DateChanged, "
+                                        "PriorUserID, PriorPassword FROM tblChildData WHERE Website = ?"),
+                         {website});
         if (rows.size() != 1) return {};
         QVariantList r = rows.first();
         r[3] = decipherField(r[3].toString());

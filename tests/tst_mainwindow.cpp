@@ -25,10 +25,14 @@ private slots:
     void controlsAndCaptions_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("text");
-        QTest::newRow("rename") << "btnRenameGroupName" << "&Rename Group Name";
-        QTest::newRow("delete") << "btnDeleteGroupName" << "&Delete Group Name";
-        QTest::newRow("update") << "btnUpdatePassword" << "&Update Password";
-        QTest::newRow("generator") << "btnPasswordGenerator" << "Password &Generator";
+        QTest::newRow("rename") << "btnRenameGroupName"
+                                << "&Rename Group Name";
+        QTest::newRow("delete") << "btnDeleteGroupName"
+                                << "&Delete Group Name";
+        QTest::newRow("update") << "btnUpdatePassword"
+                                << "&Update Password";
+        QTest::newRow("generator") << "btnPasswordGenerator"
+                                   << "Password &Generator";
     }
     void controlsAndCaptions() {
         QFETCH(QString, name);
@@ -72,7 +76,8 @@ private slots:
         MainWindowFixture f(kThree);
         QCOMPARE(f.grid().rowCount(), 3);
         QStringList sites;
-        for (int r = 0; r < 3; ++r) sites << f.grid().model()->index(r, 2).data().toString();
+        for (int r = 0; r < 3; ++r)
+            sites << f.grid().model()->index(r, 2).data().toString();
         QCOMPARE(sites, QStringList({"a.example", "z.example", "b.example"}));
         // Passwords deciphered; the change date in the user's short format.
         QCOMPARE(f.grid().model()->index(0, 4).data().toString(), QString("pw-a"));
@@ -97,8 +102,15 @@ private slots:
         });
         const RecordsGrid& g = f.grid();
         QCOMPARE(g.columnCount(), 9);
-        const QStringList captions = {"",           "Group Name",   "Website",       "User ID",       "Password",
-                                      "Description", "Date Changed", "Prior User ID", "Prior Password"};
+        const QStringList captions = {"",
+                                      "Group Name",
+                                      "Website",
+                                      "User ID",
+                                      "Password",
+                                      "Description",
+                                      "Date Changed",
+                                      "Prior User ID",
+                                      "Prior Password"};
         const QList<int> widths = {0, 1600, 2000, 1300, 1200, 2800, 1900, 1600, 1600};
         const QList<bool> shown = {false, true, true, true, showPassword, true, true, showPrior, showPrior};
         for (int c = 0; c < 9; ++c) {
@@ -167,8 +179,8 @@ private slots:
         QVERIFY(grid.bottom() < f.form->centralWidget()->height());
         QVERIFY(grid.width() > 1100);
         // Controls in the row do not overlap.
-        const char* row[] = {"SSDBCombo", "btnRenameGroupName", "btnDeleteGroupName", "txtPassword", "btnUpdatePassword",
-                             "btnPasswordGenerator"};
+        const char* row[] = {"SSDBCombo",   "btnRenameGroupName", "btnDeleteGroupName",
+                             "txtPassword", "btnUpdatePassword",  "btnPasswordGenerator"};
         for (int i = 1; i < 6; ++i)
             QVERIFY(f.form->findChild<QWidget*>(row[i])->geometry().left() >
                     f.form->findChild<QWidget*>(row[i - 1])->geometry().right());
@@ -199,7 +211,8 @@ private slots:
         RowBuffer buffer(wanted, 9);
         readRecordsetRows(*gRsChildData, buffer, start, backwards, {4, 8});
         QList<int> got;
-        for (int r = 0; r < buffer.rowCount(); ++r) got << buffer.bookmark(r).toInt();
+        for (int r = 0; r < buffer.rowCount(); ++r)
+            got << buffer.bookmark(r).toInt();
         QCOMPARE(got, bookmarks);
         if (!got.isEmpty() && got.first() == 1) QCOMPARE(buffer.value(0, 4).toString(), QString("pw-a"));
     }

@@ -24,7 +24,8 @@ public:
     explicit MemorySource(int rows, int columns = 3) : columns_(columns) {
         for (int r = 0; r < rows; ++r) {
             QVector<QVariant> cells(columns);
-            for (int c = 0; c < columns; ++c) cells[c] = QStringLiteral("r%1c%2").arg(r).arg(c);
+            for (int c = 0; c < columns; ++c)
+                cells[c] = QStringLiteral("r%1c%2").arg(r).arg(c);
             data.append({1000 + r, cells});
         }
     }
@@ -37,7 +38,8 @@ public:
             buffer.setBookmark(n, data[at].id);
             if (!buffer.bookmarksOnly()) {
                 ++fullRows;
-                for (int c = 0; c < columns_; ++c) buffer.setValue(n, c, data[at].cells[c]);
+                for (int c = 0; c < columns_; ++c)
+                    buffer.setValue(n, c, data[at].cells[c]);
             }
         }
         buffer.setRowCount(n);
@@ -50,7 +52,8 @@ public:
         added.append(cellsOf(b));
         if (result != StoreResult::Stored) return {result, {}};
         QVector<QVariant> cells(columns_);
-        for (int c = 0; c < columns_; ++c) cells[c] = b.value(0, c).isValid() ? b.value(0, c) : QVariant(QString());
+        for (int c = 0; c < columns_; ++c)
+            cells[c] = b.value(0, c).isValid() ? b.value(0, c) : QVariant(QString());
         data.append({nextId, cells});
         return {StoreResult::Stored, nextId++};
     }
@@ -89,7 +92,8 @@ private:
     }
     QStringList cellsOf(const RowBuffer& b) const {
         QStringList out;
-        for (int c = 0; c < columns_; ++c) out << (b.value(0, c).isValid() ? b.value(0, c).toString() : "(null)");
+        for (int c = 0; c < columns_; ++c)
+            out << (b.value(0, c).isValid() ? b.value(0, c).toString() : "(null)");
         return out;
     }
     int columns_;
@@ -134,7 +138,8 @@ struct GridFixture {
         QApplication::processEvents();
     }
     void type(const QString& text) const {
-        for (const QChar c : text) QTest::keyClicks(keyTarget(), QString(c));
+        for (const QChar c : text)
+            QTest::keyClicks(keyTarget(), QString(c));
     }
     void edit(int row, int column, const QString& text) const {
         click(row, column);
@@ -179,7 +184,8 @@ private slots:
         QCOMPARE(f.shown(12345, 1), QString("r12345c1"));
         QCOMPARE(f.source.fullRows, RecordsModel::kPageRows);
         f.source.fullRows = 0;
-        for (int r = 0; r < 20000; r += RecordsModel::kPageRows) QVERIFY(!f.shown(r, 0).isEmpty());
+        for (int r = 0; r < 20000; r += RecordsModel::kPageRows)
+            QVERIFY(!f.shown(r, 0).isEmpty());
         QCOMPARE(f.source.fullRows, 20000);
         // A row read long ago has left the cache; a row just read has not.
         f.source.fullRows = 0;
@@ -392,7 +398,8 @@ private slots:
         QFETCH(QString, question);
         GridFixture f(6);
         f.clickSelector(rows.first());
-        for (int r : rows.mid(1)) f.clickSelector(r, Qt::ControlModifier);
+        for (int r : rows.mid(1))
+            f.clickSelector(r, Qt::ControlModifier);
         f.desktop.answer(Answer::No);
         f.key(Qt::Key_Delete);
         QCOMPARE(f.desktop.last().text, question);
@@ -404,8 +411,10 @@ private slots:
         f.desktop.answer(Answer::Yes);
         f.key(Qt::Key_Delete);
         QCOMPARE(f.grid->rowCount(), 6 - rows.size());
-        for (int r : rows) QVERIFY(f.source.deleted.contains(1000 + r));
-        for (int r = 0; r < f.grid->rowCount(); ++r) QCOMPARE(f.shown(r, 0), f.source.data[r].cells[0].toString());
+        for (int r : rows)
+            QVERIFY(f.source.deleted.contains(1000 + r));
+        for (int r = 0; r < f.grid->rowCount(); ++r)
+            QCOMPARE(f.shown(r, 0), f.source.data[r].cells[0].toString());
     }
 
     void aRowTheSourceKeepsStaysInTheGrid() {

@@ -46,7 +46,9 @@ void GridDropDown::removeAllColumns() {
     rows_.clear();
 }
 
-void GridDropDown::addColumn(int index) { columns_.insert(qBound(0, index, int(columns_.size())), Column{}); }
+void GridDropDown::addColumn(int index) {
+    columns_.insert(qBound(0, index, int(columns_.size())), Column{});
+}
 
 void GridDropDown::setColumnCaption(int column, const QString& caption) {
     if (column >= 0 && column < columns_.size()) columns_[column].caption = caption;
@@ -76,7 +78,8 @@ void GridDropDown::refresh() {
         source_->readRows(buffer, after, false);
         for (int r = 0; r < buffer.rowCount(); ++r) {
             QVector<QVariant> row(columns_.size());
-            for (int c = 0; c < columns_.size(); ++c) row[c] = buffer.value(r, c);
+            for (int c = 0; c < columns_.size(); ++c)
+                row[c] = buffer.value(r, c);
             rows_.append(row);
         }
         if (buffer.rowCount() < kReadPage || !buffer.bookmark(buffer.rowCount() - 1).isValid()) break;
@@ -86,7 +89,8 @@ void GridDropDown::refresh() {
 
 QStringList GridDropDown::items() const {
     QStringList out;
-    for (const auto& row : rows_) out.append(listField_ >= 0 && listField_ < row.size() ? row[listField_].toString() : QString());
+    for (const auto& row : rows_)
+        out.append(listField_ >= 0 && listField_ < row.size() ? row[listField_].toString() : QString());
     return out;
 }
 
@@ -99,7 +103,8 @@ QComboBox* GridDropDown::createEditor(QWidget* parent) {
     combo->setFrame(false);
 
     auto* list = new QStandardItemModel(int(rows_.size()), int(columns_.size()), combo);
-    for (int c = 0; c < columns_.size(); ++c) list->setHeaderData(c, Qt::Horizontal, columns_[c].caption);
+    for (int c = 0; c < columns_.size(); ++c)
+        list->setHeaderData(c, Qt::Horizontal, columns_[c].caption);
     for (int r = 0; r < rows_.size(); ++r) {
         const bool odd = r % 2 == 0; // rows count from 1
         for (int c = 0; c < columns_.size(); ++c) {
@@ -117,7 +122,8 @@ QComboBox* GridDropDown::createEditor(QWidget* parent) {
     view->setShowGrid(false);
     combo->setModel(list);
     combo->setView(view);
-    for (int c = 0; c < columns_.size(); ++c) view->setColumnHidden(c, !columns_[c].visible);
+    for (int c = 0; c < columns_.size(); ++c)
+        view->setColumnHidden(c, !columns_[c].visible);
     combo->setModelColumn(qBound(0, listField_, qMax(0, int(columns_.size()) - 1)));
     combo->setCurrentIndex(-1);
     return combo;

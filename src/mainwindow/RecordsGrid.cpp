@@ -83,7 +83,8 @@ protected:
                 grid_->commitRow();
                 event->accept();
                 return;
-            default: break;
+            default:
+                break;
             }
         }
         QTableView::keyPressEvent(event);
@@ -95,11 +96,9 @@ protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override {
         // Typing into the add-new row begins a new row, which the window may refuse.
         const bool wouldEdit = trigger == AllEditTriggers || (editTriggers() & trigger);
-        const bool typed = trigger != AnyKeyPressed ||
-                           (event && !static_cast<QKeyEvent*>(event)->text().isEmpty());
-        if (index.isValid() && wouldEdit && typed && state() != EditingState &&
-            (index.flags() & Qt::ItemIsEditable) && grid_->model_->isAddNewRow(index.row()) &&
-            !grid_->model_->isAdding() && !grid_->beginNewRow())
+        const bool typed = trigger != AnyKeyPressed || (event && !static_cast<QKeyEvent*>(event)->text().isEmpty());
+        if (index.isValid() && wouldEdit && typed && state() != EditingState && (index.flags() & Qt::ItemIsEditable) &&
+            grid_->model_->isAddNewRow(index.row()) && !grid_->model_->isAdding() && !grid_->beginNewRow())
             return false;
         return QTableView::edit(index, trigger, event);
     }
@@ -118,7 +117,8 @@ class GridDelegate final : public QStyledItemDelegate {
 public:
     explicit GridDelegate(RecordsGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
 
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
         QWidget* editor = nullptr;
         if (GridDropDown* list = grid_->columnDropDown(index.column())) {
             QComboBox* combo = list->createEditor(parent);
@@ -171,7 +171,9 @@ private:
 
 namespace {
 
-GridView* gridView(QTableView* view) { return static_cast<GridView*>(view); }
+GridView* gridView(QTableView* view) {
+    return static_cast<GridView*>(view);
+}
 
 } // namespace
 
@@ -235,14 +237,18 @@ RecordsGrid::~RecordsGrid() {
     delete view_;
 }
 
-QAbstractItemModel* RecordsGrid::model() const { return model_; }
+QAbstractItemModel* RecordsGrid::model() const {
+    return model_;
+}
 
 void RecordsGrid::setDataSource(GridDataSource* source) {
     source_ = source;
     model_->setSource(source);
 }
 
-void RecordsGrid::setAllowAddNew(bool allow) { model_->setAllowAddNew(allow); }
+void RecordsGrid::setAllowAddNew(bool allow) {
+    model_->setAllowAddNew(allow);
+}
 
 // ---- Columns
 
@@ -305,13 +311,19 @@ void RecordsGrid::setColumnVisible(int column, bool visible) {
     view_->setColumnHidden(column, !visible);
 }
 
-int RecordsGrid::columnCount() const { return model_->columnCount(); }
+int RecordsGrid::columnCount() const {
+    return model_->columnCount();
+}
 
 // ---- Appearance
 
-void RecordsGrid::setCaption(const QString& caption) { caption_->setText(caption); }
+void RecordsGrid::setCaption(const QString& caption) {
+    caption_->setText(caption);
+}
 
-QString RecordsGrid::caption() const { return caption_->text(); }
+QString RecordsGrid::caption() const {
+    return caption_->text();
+}
 
 void RecordsGrid::setRowColors(qint64 backOdd, qint64 foreOdd, qint64 backEven, qint64 foreEven) {
     model_->setRowColors(colorFromBgr(backOdd), colorFromBgr(foreOdd), colorFromBgr(backEven), colorFromBgr(foreEven));
@@ -331,12 +343,15 @@ void RecordsGrid::reread() {
     int column = wantedColumn_;
     if (column < 0 || column >= model_->columnCount() || !model_->column(column).visible) {
         column = 0;
-        while (column < model_->columnCount() - 1 && !model_->column(column).visible) ++column;
+        while (column < model_->columnCount() - 1 && !model_->column(column).visible)
+            ++column;
     }
     goTo(0, column);
 }
 
-bool RecordsGrid::commitRow() { return commitPending(true); }
+bool RecordsGrid::commitRow() {
+    return commitPending(true);
+}
 
 bool RecordsGrid::commitPending(bool keepCursor) {
     if (committing_) return false;
@@ -377,8 +392,11 @@ bool RecordsGrid::commitPending(bool keepCursor) {
             model_->setMarkerRow(view_->currentIndex().row());
             emit rowAdded(row);
             return true;
-        case StoreResult::Refused: return false;
-        case StoreResult::Failed: model_->dropEdit(); return true;
+        case StoreResult::Refused:
+            return false;
+        case StoreResult::Failed:
+            model_->dropEdit();
+            return true;
         }
         return true;
     }
@@ -396,9 +414,13 @@ void RecordsGrid::cancelEdit() {
     if (model_->hasEdit()) model_->dropEdit();
 }
 
-bool RecordsGrid::isEditing() const { return model_->hasEdit() || openEditor_; }
+bool RecordsGrid::isEditing() const {
+    return model_->hasEdit() || openEditor_;
+}
 
-bool RecordsGrid::isAddNewRow() const { return model_->isAddNewRow(activeRow()); }
+bool RecordsGrid::isAddNewRow() const {
+    return model_->isAddNewRow(activeRow());
+}
 
 void RecordsGrid::setCellValue(int column, const QVariant& value) {
     const int row = activeRow();
@@ -439,7 +461,9 @@ void RecordsGrid::deleteSelectedRows() {
 
 // ---- GridOperations
 
-int RecordsGrid::rowCount() const { return model_->dataRows(); }
+int RecordsGrid::rowCount() const {
+    return model_->dataRows();
+}
 
 int RecordsGrid::currentColumn() const {
     const QModelIndex current = view_->currentIndex();
@@ -453,9 +477,13 @@ void RecordsGrid::setCurrentColumn(int column) {
     if (row >= 0) goTo(row, column);
 }
 
-int RecordsGrid::currentRow() const { return activeRow(); }
+int RecordsGrid::currentRow() const {
+    return activeRow();
+}
 
-QVariant RecordsGrid::currentBookmark() const { return model_->bookmarkAt(activeRow()); }
+QVariant RecordsGrid::currentBookmark() const {
+    return model_->bookmarkAt(activeRow());
+}
 
 void RecordsGrid::setCurrentBookmark(const QVariant& bookmark) {
     const int row = model_->rowOfBookmark(bookmark);
@@ -468,7 +496,9 @@ void RecordsGrid::moveFirst() {
     goTo(0, currentColumn());
 }
 
-void RecordsGrid::moveNext() { moveRows(1); }
+void RecordsGrid::moveNext() {
+    moveRows(1);
+}
 
 void RecordsGrid::moveRows(int n) {
     if (model_->rowCount() == 0) return;
@@ -477,9 +507,13 @@ void RecordsGrid::moveRows(int n) {
     goTo(row, currentColumn());
 }
 
-QString RecordsGrid::cellText(int column) const { return model_->text(activeRow(), column); }
+QString RecordsGrid::cellText(int column) const {
+    return model_->text(activeRow(), column);
+}
 
-QVariant RecordsGrid::cellValue(int column) const { return model_->value(activeRow(), column); }
+QVariant RecordsGrid::cellValue(int column) const {
+    return model_->value(activeRow(), column);
+}
 
 QList<int> RecordsGrid::selectedRows() const {
     // A row counts as selected when all its shown cells are (a click on its row selector selects them).
@@ -490,7 +524,8 @@ QList<int> RecordsGrid::selectedRows() const {
         for (int c = 0; c < model_->columnCount() && whole; ++c)
             if (model_->column(c).visible && (c < range.left() || c > range.right())) whole = false;
         if (!whole) continue;
-        for (int r = range.top(); r <= range.bottom() && r < model_->dataRows(); ++r) rows.insert(r);
+        for (int r = range.top(); r <= range.bottom() && r < model_->dataRows(); ++r)
+            rows.insert(r);
     }
     QList<int> sorted(rows.begin(), rows.end());
     std::sort(sorted.begin(), sorted.end());
@@ -499,12 +534,12 @@ QList<int> RecordsGrid::selectedRows() const {
 
 QList<QVariant> RecordsGrid::selectedBookmarks() const {
     QList<QVariant> bookmarks;
-    for (int r : selectedRows()) bookmarks.append(model_->bookmarkAt(r));
+    for (int r : selectedRows())
+        bookmarks.append(model_->bookmarkAt(r));
     return bookmarks;
 }
 
-void RecordsGrid::exportRows(ExportFormat format, ExportRows which, const QString& path,
-                             const QString& templatePath) {
+void RecordsGrid::exportRows(ExportFormat format, ExportRows which, const QString& path, const QString& templatePath) {
     QList<int> columns;
     QStringList captions;
     const QHeaderView* header = view_->horizontalHeader();
@@ -516,15 +551,18 @@ void RecordsGrid::exportRows(ExportFormat format, ExportRows which, const QStrin
     }
     QSet<int> selected;
     if (which != ExportRows::All)
-        for (int r : selectedRows()) selected.insert(r);
+        for (int r : selectedRows())
+            selected.insert(r);
 
     QList<QStringList> rows;
     for (int r = 0; r < model_->dataRows(); ++r) {
         const bool isSelected = selected.contains(r);
-        if ((which == ExportRows::Selected && !isSelected) || (which == ExportRows::NotSelected && isSelected)) continue;
+        if ((which == ExportRows::Selected && !isSelected) || (which == ExportRows::NotSelected && isSelected))
+            continue;
         QStringList texts;
         texts.reserve(columns.size());
-        for (int c : columns) texts.append(model_->text(r, c));
+        for (int c : columns)
+            texts.append(model_->text(r, c));
         rows.append(texts);
     }
     writeExport(format, path, templatePath, captions, rows);

@@ -17,7 +17,9 @@ const QString kCurrentMark = QStringLiteral("\u25B8");
 const QString kEditMark = QStringLiteral("\u270E");
 const QString kAddNewMark = QStringLiteral("*");
 
-bool sameText(const QVariant& a, const QVariant& b) { return a.toString() == b.toString(); }
+bool sameText(const QVariant& a, const QVariant& b) {
+    return a.toString() == b.toString();
+}
 
 } // namespace
 
@@ -27,15 +29,20 @@ int RecordsModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : dataRows() + (allowAddNew_ ? 1 : 0);
 }
 
-int RecordsModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(columns_.size()); }
+int RecordsModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(columns_.size());
+}
 
 QVariant RecordsModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) return {};
+    if (!index.isValid() || !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
     const int row = index.row();
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::AccessibleTextRole: return text(row, index.column());
-    case Qt::EditRole: return value(row, index.column()).toString();
+    case Qt::AccessibleTextRole:
+        return text(row, index.column());
+    case Qt::EditRole:
+        return value(row, index.column()).toString();
     case Qt::BackgroundRole: {
         // Rows count from 1, so the first row is an odd one.
         const QColor& c = row % 2 == 0 ? backOdd_ : backEven_;
@@ -45,19 +52,22 @@ QVariant RecordsModel::data(const QModelIndex& index, int role) const {
         const QColor& c = row % 2 == 0 ? foreOdd_ : foreEven_;
         return c.isValid() ? QVariant(QBrush(c)) : QVariant();
     }
-    default: return {};
+    default:
+        return {};
     }
 }
 
 bool RecordsModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (role != Qt::EditRole || !index.isValid() || !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+    if (role != Qt::EditRole || !index.isValid() ||
+        !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return false;
     if (!(flags(index) & Qt::ItemIsEditable)) return false;
     return grid_->storeCell(index.row(), index.column(), value);
 }
 
 Qt::ItemFlags RecordsModel::flags(const QModelIndex& index) const {
-    if (!index.isValid() || !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) return Qt::NoItemFlags;
+    if (!index.isValid() || !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     if (!columns_[index.column()].locked) f |= Qt::ItemIsEditable;
     return f;
@@ -123,7 +133,8 @@ void RecordsModel::reread() {
         for (;;) {
             RowBuffer buffer(kBookmarkPage, int(columns_.size()), true);
             withSource([&](GridDataSource& s) { s.readRows(buffer, after, false); });
-            for (int r = 0; r < buffer.rowCount(); ++r) bookmarks_.append(buffer.bookmark(r));
+            for (int r = 0; r < buffer.rowCount(); ++r)
+                bookmarks_.append(buffer.bookmark(r));
             if (buffer.rowCount() < kBookmarkPage || !buffer.bookmark(buffer.rowCount() - 1).isValid()) break;
             after = buffer.bookmark(buffer.rowCount() - 1);
         }
@@ -158,11 +169,13 @@ const RecordsModel::Page* RecordsModel::page(int pageIndex) const {
     const int columns = int(columns_.size());
     RowBuffer buffer(rows, columns);
     auto* self = const_cast<RecordsModel*>(this);
-    self->withSource([&](GridDataSource& s) { s.readRows(buffer, first == 0 ? QVariant() : bookmarks_[first - 1], false); });
+    self->withSource(
+        [&](GridDataSource& s) { s.readRows(buffer, first == 0 ? QVariant() : bookmarks_[first - 1], false); });
     Page p;
     p.cells.resize(kPageRows * columns);
     for (int r = 0; r < buffer.rowCount(); ++r)
-        for (int c = 0; c < columns; ++c) p.cells[r * columns + c] = buffer.value(r, c);
+        for (int c = 0; c < columns; ++c)
+            p.cells[r * columns + c] = buffer.value(r, c);
     p.used = ++useClock_;
     return &*pages_.insert(pageIndex, std::move(p));
 }
@@ -218,7 +231,8 @@ void RecordsModel::setEditValue(int row, int column, const QVariant& v) {
 
 RowBuffer RecordsModel::editBuffer() const {
     RowBuffer buffer(1, int(columns_.size()));
-    for (int c = 0; c < edited_.size(); ++c) buffer.setValue(0, c, edited_[c]);
+    for (int c = 0; c < edited_.size(); ++c)
+        buffer.setValue(0, c, edited_[c]);
     buffer.setRowCount(1);
     return buffer;
 }

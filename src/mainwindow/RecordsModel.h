@@ -20,7 +20,7 @@ struct GridColumn {
     int widthTwips = 1200;
     bool visible = true;
     bool locked = false;
-    QPointer<GridDropDown> dropDown;               // the list a value is picked from, if any
+    QPointer<GridDropDown> dropDown;                // the list a value is picked from, if any
     std::function<QString(const QVariant&)> format; // the displayed text of a value; plain text when unset
 };
 

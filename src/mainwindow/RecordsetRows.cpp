@@ -33,10 +33,12 @@ void readRecordsetRows(Recordset& rs, RowBuffer& buffer, const QVariant& start, 
         if (rs.bof() || rs.eof()) break;
         if (!buffer.bookmarksOnly()) {
             for (int c = 0; c < buffer.columnCount(); ++c) {
-                tryStep([&] {
-                    const QVariant value = rs.field(c);
-                    buffer.setValue(r, c, decipher.contains(c) ? QVariant(decipherField(value.toString())) : value);
-                }, strict);
+                tryStep(
+                    [&] {
+                        const QVariant value = rs.field(c);
+                        buffer.setValue(r, c, decipher.contains(c) ? QVariant(decipherField(value.toString())) : value);
+                    },
+                    strict);
             }
         }
         tryStep([&] { buffer.setBookmark(r, rs.bookmark()); }, strict);

@@ -22,14 +22,18 @@ namespace kv {
 
 namespace {
 
-Error noObject() { return Error(91, QStringLiteral("Object variable or With block variable not set")); }
+Error noObject() {
+    return Error(91, QStringLiteral("Object variable or With block variable not set"));
+}
 
 // " record " or " records ", as the questions about a group's records say it.
-QString recordWord(int n) { return n == 1 ? QStringLiteral(" record ") : QStringLiteral(" records "); }
+QString recordWord(int n) {
+    return n == 1 ? QStringLiteral(" record ") : QStringLiteral(" records ");
+}
 
 QString detectedText(int n, const QString& name) {
-    return QStringLiteral("Keyvale has detected ") + QString::number(n) + recordWord(n) + QStringLiteral("associated to ") +
-           QStringLiteral("Group Name '") + name + QStringLiteral("'");
+    return QStringLiteral("Keyvale has detected ") + QString::number(n) + recordWord(n) +
+           QStringLiteral("associated to ") + QStringLiteral("Group Name '") + name + QStringLiteral("'");
 }
 
 } // namespace
@@ -106,8 +110,9 @@ void frmMain::UpdateComboGroupName() {
         const bool all = group == kAllGroups || group.isEmpty();
         auto records =
             all ? openRecordset(QStringLiteral("Select * from tblChildData order by GroupName, Website"))
-                : openRecordset(QStringLiteral("Select * from tblChildData Where GroupName = ? order by  GroupName, Website"),
-                                {group});
+                : openRecordset(
+                      QStringLiteral("Select * from tblChildData Where GroupName = ? order by  GroupName, Website"),
+                      {group});
         setGroupButtons(!all);
         gRsChildData = std::move(records);
         shownGroup_ = all ? QString() : group;
@@ -134,8 +139,9 @@ bool frmMain::MasterRecordFound() {
         }
         if (found) return true;
 
-        if (desktop().message(QStringLiteral("The Master Group Name does not exists.\nAre you sure you want to create it?"),
-                              {}, Buttons::YesNo, Icon::Question) != Answer::Yes)
+        if (desktop().message(
+                QStringLiteral("The Master Group Name does not exists.\nAre you sure you want to create it?"), {},
+                Buttons::YesNo, Icon::Question) != Answer::Yes)
             return false;
         gRsMasterData->addNew();
         gRsMasterData->setField(0, group);
@@ -175,11 +181,11 @@ void frmMain::btnDeleteGroupName_Click() {
     if (!SSDBGrid_->commitRow()) return;
     const int n = GetChildDataCount();
     const QString name = SSDBCombo_->currentText();
-    const QString question =
-        n != 0 ? detectedText(n, name) + QStringLiteral("\n") + QStringLiteral("The selected Group Name and associated") +
-                     recordWord(n) + QStringLiteral("will be deleted.") + QStringLiteral("\n\n") +
-                     QStringLiteral("Continue with the delete process?")
-               : QStringLiteral("Delete Group Name '") + name + QStringLiteral("'?");
+    const QString question = n != 0 ? detectedText(n, name) + QStringLiteral("\n") +
+                                          QStringLiteral("The selected Group Name and associated") + recordWord(n) +
+                                          QStringLiteral("will be deleted.") + QStringLiteral("\n\n") +
+                                          QStringLiteral("Continue with the delete process?")
+                                    : QStringLiteral("Delete Group Name '") + name + QStringLiteral("'?");
     if (desktop().message(question, {}, Buttons::YesNo, Icon::Question) != Answer::Yes) return;
     try {
         if (!gDBConnection || !gRsMasterData || !gRsChildData) throw noObject();

@@ -23,11 +23,15 @@ constexpr int kPasswordColumn = 4;
 constexpr int kPriorPasswordColumn = 8;
 const QString kStoredDateFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
-Error noObject() { return Error(91, QStringLiteral("Object variable or With block variable not set")); }
+Error noObject() {
+    return Error(91, QStringLiteral("Object variable or With block variable not set"));
+}
 
 } // namespace
 
-QString frmMain::storedDateNow() { return clock().now().toString(kStoredDateFormat); }
+QString frmMain::storedDateNow() {
+    return clock().now().toString(kStoredDateFormat);
+}
 
 QString frmMain::displayedDate(const QVariant& stored) {
     const QDateTime when = QDateTime::fromString(stored.toString(), kStoredDateFormat);
@@ -45,13 +49,17 @@ QVariant frmMain::position(const QVariant& start, int rows) {
     return gRsChildData ? positionRecordset(*gRsChildData, start, rows) : QVariant();
 }
 
-AddResult frmMain::addRow(const RowBuffer& buffer) { return SSDBGrid_UnboundAddData(buffer); }
+AddResult frmMain::addRow(const RowBuffer& buffer) {
+    return SSDBGrid_UnboundAddData(buffer);
+}
 
 StoreResult frmMain::writeRow(const RowBuffer& buffer, const QVariant& bookmark) {
     return SSDBGrid_UnboundWriteData(buffer, bookmark);
 }
 
-bool frmMain::deleteRow(const QVariant& bookmark) { return SSDBGrid_UnboundDeleteRow(bookmark); }
+bool frmMain::deleteRow(const QVariant& bookmark) {
+    return SSDBGrid_UnboundDeleteRow(bookmark);
+}
 
 AddResult frmMain::SSDBGrid_UnboundAddData(const RowBuffer& buffer) {
     auto cell = [&](int c) {
@@ -159,7 +167,8 @@ bool frmMain::SSDBGrid_UnboundDeleteRow(const QVariant& bookmark) {
 bool frmMain::storable(const QString& password, const QString& what) {
     const QString bad = unstorableCharacters(password);
     if (bad.isEmpty()) return true;
-    desktop().message(QStringLiteral("The ") + what + QStringLiteral(" contains characters that Keyvale can not store: ") + bad,
+    desktop().message(QStringLiteral("The ") + what +
+                          QStringLiteral(" contains characters that Keyvale can not store: ") + bad,
                       {}, Buttons::Ok, Icon::Information);
     return false;
 }
