@@ -86,6 +86,23 @@ private slots:
         QVERIFY(!f.grid().isColumnVisible(4)); // hidden again, as the option says
     }
 
+    // Bookmarks keep their numbers after a delete, so the last record is found by counting rows.
+    void lastRecordAfterADelete() {
+        MainWindowFixture f({Rec("G", "a"), Rec("G", "b"), Rec("G", "c")});
+        f.clickSelector(1);
+        f.desktop.answer(Answer::Yes);
+        f.key(Qt::Key_Delete);
+        QCOMPARE(f.desktop.last().text, QStringLiteral("Delete the selected record?"));
+        QCOMPARE(f.grid().rowCount(), 2);
+        f.control<QAction>("LastRecord").trigger();
+        QCOMPARE(f.grid().cellText(2), QStringLiteral("c"));
+        f.control<QAction>("FirstRecord").trigger();
+        QCOMPARE(f.grid().cellText(2), QStringLiteral("a"));
+        f.control<QAction>("NewRecord").trigger();
+        QCOMPARE(f.grid().currentRow(), 2); // the add-new row
+        QCOMPARE(f.grid().currentColumn(), 1);
+    }
+
     void helpMenuOpensTheMainWindowTopic() {
         MainWindowFixture f;
         trigger(f, "mnuHelpHelp");

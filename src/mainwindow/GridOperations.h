@@ -26,6 +26,7 @@ public:
     virtual void moveFirst() = 0;        // makes the first row current
     virtual void moveNext() = 0;         // one row on
     virtual void moveRows(int n) = 0;    // n rows on from the current row
+    virtual void focusGrid() = 0;        // gives the grid the keyboard focus
     // The current row's cell: the text the grid shows (hidden columns too), and the value behind it.
     virtual QString cellText(int column) const = 0;
     virtual QVariant cellValue(int column) const = 0;

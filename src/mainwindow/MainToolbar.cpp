@@ -174,6 +174,13 @@ void MainToolbar::InitializeToolbar() {
     }
 }
 
+void MainToolbar::moveToLastRow() {
+    // Counted from the first row: bookmarks keep their numbers after deletes, so the row count is not
+    // always the last row's bookmark.
+    grid_.moveFirst();
+    if (grid_.rowCount() > 1) grid_.moveRows(grid_.rowCount() - 1);
+}
+
 void MainToolbar::Toolbar_ButtonClick(const QString& key) {
     try {
         if (key == kShowPasswordText) {
@@ -226,12 +233,13 @@ void MainToolbar::Toolbar_ButtonClick(const QString& key) {
                 setStatusText_(QStringLiteral("Hide Prior UserID and Password"));
             }
         } else if (key == kFirstRecord) {
-            grid_.setCurrentBookmark(1);
+            grid_.moveFirst();
         } else if (key == kLastRecord) {
-            grid_.setCurrentBookmark(grid_.rowCount());
+            moveToLastRow();
         } else if (key == kNewRecord) {
-            grid_.setCurrentBookmark(grid_.rowCount());
-            // The toolbar takes no focus, so the key goes to the grid, which steps onto its add-new row.
+            moveToLastRow();
+            // The key goes to the grid, which steps onto its add-new row.
+            grid_.focusGrid();
             if (const QPointer<QWidget> target = QApplication::focusWidget()) {
                 QKeyEvent press(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
                 QCoreApplication::sendEvent(target, &press);

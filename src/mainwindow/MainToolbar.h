@@ -44,6 +44,7 @@ private:
     QAction* addButton(const QString& key, const QString& caption, const QString& toolTip, bool checkable);
     void setLook(const QString& key, const QString& image, const QString& caption, const QString& toolTip);
     void setMask(bool clear);
+    void moveToLastRow();
 
     GridOperations& grid_;
     QLineEdit* passwordBox_;

@@ -305,6 +305,8 @@ bool RecordsGrid::isColumnVisible(int column) const {
     return column >= 0 && column < model_->columnCount() && model_->column(column).visible;
 }
 
+void RecordsGrid::focusGrid() { view_->setFocus(); }
+
 void RecordsGrid::setColumnVisible(int column, bool visible) {
     if (column < 0 || column >= model_->columnCount()) return;
     model_->changeColumn(column, [&](GridColumn& c) { c.visible = visible; });

@@ -86,6 +86,7 @@ public:
     void moveFirst() override;
     void moveNext() override;
     void moveRows(int n) override;
+    void focusGrid() override;
     QString cellText(int column) const override;
     QVariant cellValue(int column) const override;
     bool isColumnVisible(int column) const override;

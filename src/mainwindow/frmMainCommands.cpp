@@ -58,6 +58,21 @@ void frmMain::InitializeToolbar() {
     Toolbar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     addToolBar(Qt::TopToolBarArea, Toolbar_);
     Toolbar_->InitializeToolbar();
+    // Toolbar buttons take no focus: give each command a key so the window works without a mouse.
+    const std::pair<const char*, QKeySequence> keys[] = {
+        {"ShowPasswordText", QKeySequence(Qt::CTRL | Qt::Key_1)},
+        {"ShowPasswordColumn", QKeySequence(Qt::CTRL | Qt::Key_2)},
+        {"ShowPriorUserIDPassword", QKeySequence(Qt::CTRL | Qt::Key_3)},
+        {"FirstRecord", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Home)},
+        {"LastRecord", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_End)},
+        {"NewRecord", QKeySequence(Qt::CTRL | Qt::Key_N)},
+        {"ExportData", QKeySequence(Qt::CTRL | Qt::Key_E)},
+    };
+    for (const auto& [key, sequence] : keys)
+        if (QAction* action = Toolbar_->button(QString::fromLatin1(key))) {
+            action->setShortcut(sequence);
+            action->setShortcutContext(Qt::WindowShortcut);
+        }
 }
 
 void frmMain::startIdleTimer() {

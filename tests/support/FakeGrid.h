@@ -26,6 +26,7 @@ public:
     void moveFirst() override { row = rows.isEmpty() ? -1 : 0; }
     void moveNext() override;
     void moveRows(int n) override;
+    void focusGrid() override { ++focusRequests; }
     QString cellText(int c) const override;
     QVariant cellValue(int c) const override { return cellText(c); }
     bool isColumnVisible(int c) const override { return !hidden.contains(c); }
@@ -40,6 +41,7 @@ public:
     QSet<int> selected; // row indexes
     int row = -1;
     int column = 0;
+    int focusRequests = 0;
     // Every visibility change, as "+c" or "-c", in order.
     QStringList visibilityLog;
     // The columns that were visible when each export ran.
