@@ -10,11 +10,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <functional>
-#include <memory>
 
 using namespace kv;
-using kv::test::FakeGrid;
-using kv::test::ScriptedDesktop;
 
 namespace {
 
@@ -26,476 +23,315 @@ QStringList rec(const QString& website, const QString& description = {}, const Q
     return {"Bank-id", "Personal", website, "joe", password, description, "01/02/2024 10:00:00 am", "", ""};
 }
 
-// A FakeGrid seen through bookmarks with gaps (rows were deleted since the recordset was opened); it also
-// counts the moves made on it and can fail when a cell is read.
-class GappedGrid final : public GridOperations {
-public:
-    GappedGrid(FakeGrid& inner, QList<int> bookmarks) : g(inner), marks(std::move(bookmarks)) {}
+template <class... T> void row(const char* name, const T&... values) {
+    (QTest::newRow(name) << ... << values);
+}
 
+// The records grid as the window sees it: a FakeGrid whose rows carry the bookmarks given (with gaps where rows
+// were deleted since the recordset was opened), then 1, 2, 3... It can fail when a cell is read.
+class Grid final : public GridOperations {
+public:
+    Grid(const QList<QStringList>& rows, QList<int> bookmarks) : g(kCaptions, rows), marks(std::move(bookmarks)) {
+        while (marks.size() < rows.size())
+            marks.append(int(marks.size()) + 1);
+    }
     int rowCount() const override { return g.rowCount(); }
     int columnCount() const override { return g.columnCount(); }
     int currentColumn() const override { return g.currentColumn(); }
-    void setCurrentColumn(int c) override {
-        ++moves;
-        g.setCurrentColumn(c);
-    }
+    void setCurrentColumn(int c) override { g.setCurrentColumn(c); }
     int currentRow() const override { return g.currentRow(); }
-    QVariant currentBookmark() const override {
-        return g.row >= 0 && g.row < marks.size() ? QVariant(marks[g.row]) : QVariant();
-    }
+    QVariant currentBookmark() const override { return g.row >= 0 && g.row < marks.size() ? marks[g.row] : QVariant(); }
     void setCurrentBookmark(const QVariant& b) override {
-        ++moves;
         if (marks.contains(b.toInt())) g.row = int(marks.indexOf(b.toInt()));
     }
-    void moveFirst() override {
-        ++moves;
-        g.moveFirst();
-    }
-    void moveNext() override {
-        ++moves;
-        g.moveNext();
-    }
-    void moveRows(int n) override {
-        ++moves;
-        g.moveRows(n);
-    }
-    QString cellText(int c) const override {
-        if (onRead) onRead();
-        return g.cellText(c);
-    }
+    void moveFirst() override { g.moveFirst(); }
+    void moveNext() override { g.moveNext(); }
+    void moveRows(int n) override { g.moveRows(n); }
+    void focusGrid() override {}
+    QString cellText(int c) const override { return onRead ? (onRead(), g.cellText(c)) : g.cellText(c); }
     QVariant cellValue(int c) const override { return g.cellValue(c); }
     bool isColumnVisible(int c) const override { return g.isColumnVisible(c); }
     void setColumnVisible(int c, bool v) override { g.setColumnVisible(c, v); }
     QList<QVariant> selectedBookmarks() const override { return {}; }
     void exportRows(ExportFormat, ExportRows, const QString&, const QString&) override {}
 
-    FakeGrid& g;
+    test::FakeGrid g;
     QList<int> marks;
-    int moves = 0;
     std::function<void()> onRead;
 };
 
-template <class W> W* child(QWidget& form, const char* name) {
-    auto* w = form.findChild<W*>(QString::fromLatin1(name));
-    if (!w) qFatal("no control %s", name);
-    return w;
-}
+// The window, shown while the grid stands on `row` and `column`.
+struct Window {
+    test::ScriptedDesktop desk;
+    Grid grid;
+    frmFind form{grid};
 
-void pickField(QWidget& form, const QString& entry) {
-    auto* combo = child<QComboBox>(form, "cmbFieldToLookIn");
-    combo->setCurrentIndex(combo->findText(entry));
-}
+    Window(const QList<QStringList>& rows, int row = 0, int column = 0, QList<int> marks = {})
+        : grid(rows, std::move(marks)) {
+        grid.g.row = row;
+        grid.g.column = column;
+        form.show();
+    }
+    template <class W> W* child(const char* name) {
+        auto* w = form.findChild<W*>(QString::fromLatin1(name));
+        if (!w) qFatal("no control %s", name);
+        return w;
+    }
+    QComboBox* combo() { return child<QComboBox>("cmbFieldToLookIn"); }
+    QPushButton* find() { return child<QPushButton>("btnFind"); }
+    void type(const QString& text) {
+        child<QLineEdit>("txtFindContent")->clear();
+        QTest::keyClicks(child<QLineEdit>("txtFindContent"), text);
+    }
+    void click(const char* button) { QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton); }
+    void activate() {
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+    }
+};
 
-void typeSearch(QWidget& form, const QString& text) {
-    auto* box = child<QLineEdit>(form, "txtFindContent");
-    box->clear();
-    QTest::keyClicks(box, text);
-}
-
-void tick(QWidget& form, const char* name, bool on) {
-    auto* box = child<QCheckBox>(form, name);
-    if (box->isChecked() != on) QTest::mouseClick(box, Qt::LeftButton);
-}
-
-void clickFind(QWidget& form) {
-    QTest::mouseClick(child<QPushButton>(form, "btnFind"), Qt::LeftButton);
-}
-
-void makeActive(QWidget& form) {
-    form.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&form));
-}
+// One search: what is asked, in what rows, the answer to a question (0 when none is expected), the message
+// expected and where the grid stands afterwards.
+struct Search {
+    QString field, text;
+    bool anyPart, whole;
+    QList<QStringList> rows;
+    int answer;
+    QString message;
+    int row, column;
+};
 
 } // namespace
+
+Q_DECLARE_METATYPE(Search)
 
 class TestFind : public QObject {
     Q_OBJECT
 private slots:
-    void search_data();
-    void search();
-    void keyboardOnly();
-    void cancel_data();
-    void cancel();
-    void listFollowsCurrentColumn_data();
-    void listFollowsCurrentColumn();
-    void keepsItsStateBetweenShowings();
-    void findEnabling_data();
-    void findEnabling();
-    void blanksOnlyDisableFindUntilTheListIsUsed();
-    void leavingTheList_data();
-    void leavingTheList();
-    void errorWhileSearching();
+    void search_data() {
+        QTest::addColumn<Search>("s");
+        const QString all = "All Fields", none;
+        const auto question = [](const QString& matched) {
+            return "A whole match was not found.  However, '" + matched +
+                   "' was found.\nWould you like to go to this record?";
+        };
+        const int yes = int(Answer::Yes), no = int(Answer::No);
+        const QList<QStringList> banks{rec("Web"), rec("Online BANKING"), rec("Bankers")};
+        row("beginning: blanks around the text dropped, case ignored",
+            Search{all, "  BANK ", false, false, {rec("First Bank"), rec("Bank of Kent")}, 0, none, 1, 2});
+        row("any part: blanks in the text are searched for",
+            Search{"Website", " bank", true, false, {rec("Banking"), rec("First Bank")}, 0, none, 1, 2});
+        row("all fields: row by row before column by column",
+            Search{all, "bank", true, false, {rec("Web", "savings at bank"), rec("Bank of Kent")}, 0, none, 0, 5});
+        row("all fields: columns in order, hidden ones too, never the ID",
+            Search{all, "bank", false, false, {rec("Web", "Bank Two", "Bank One")}, 0, none, 0, 4});
+        row("one field: other columns are not searched",
+            Search{"Description", "bank", false, false, {rec("Bank of Kent", "x"), rec("W", "bank")}, 0, none, 1, 5});
+        row("whole, any part: a later occurrence that is a word amid others",
+            Search{"Website", "bank", true, true, {rec("Banking"), rec("Banking at my BANK today")}, 0, none, 1, 2});
+        row("whole, any part: candidate taken",
+            Search{"Website", "bank", true, true, banks, yes, question("BANK"), 1, 2});
+        row("whole, any part: candidate refused",
+            Search{"Website", "bank", true, true, banks, no, question("BANK"), 2, 2});
+        row("whole, beginning: the whole cell",
+            Search{all, "BANK", false, true, {rec("Bank of Kent"), rec("bank")}, 0, none, 1, 2});
+        row("whole, beginning: candidate quotes the whole cell", Search{"Website",
+                                                                        "bank",
+                                                                        false,
+                                                                        true,
+                                                                        {rec("Web"), rec("Bank of Kent")},
+                                                                        yes,
+                                                                        question("Bank of Kent"),
+                                                                        1,
+                                                                        2});
+        row("whole, all fields: a word in a later column beats a candidate",
+            Search{all, "bank", true, true, {rec("Webbank", "my bank")}, 0, none, 0, 5});
+        row("whole, all fields: candidate keeps its column",
+            Search{
+                all, "bank", true, true, {rec("Web", "Bankers"), rec("Shop", "Banking")}, yes, question("Bank"), 0, 5});
+        row("not found: the grid stays on the last row",
+            Search{all, "bank", false, false, {rec("Web"), rec("Shop", "First Bank")}, 0, "Text not found!", 1, 8});
+        row("empty grid", Search{all, "bank", false, false, {}, 0, "Text not found!", -1, 1});
+    }
+    void search() {
+        QFETCH(Search, s);
+        Window w(s.rows, int(s.rows.size()) - 1); // every search starts at the first row, wherever the grid stands
+        w.grid.g.hidden = {0, 4, 7, 8};
+        w.combo()->setCurrentIndex(w.combo()->findText(s.field));
+        w.type(s.text);
+        w.child<QCheckBox>("chkAnyPartOfField")->setChecked(s.anyPart);
+        w.child<QCheckBox>("chkWholeFieldOnly")->setChecked(s.whole);
+        if (s.answer) w.desk.answer(Answer(s.answer));
+        w.click("btnFind");
+
+        QCOMPARE(w.desk.messages(), s.message.isEmpty() ? QStringList() : QStringList{s.message});
+        if (!s.message.isEmpty()) {
+            QCOMPARE(w.desk.last().title, QString());
+            QCOMPARE(w.desk.last().buttons, s.answer ? Buttons::YesNo : Buttons::Ok);
+            QCOMPARE(w.desk.last().icon, s.answer ? Icon::Question : Icon::Information);
+            QCOMPARE(w.desk.beeps, s.answer ? 1 : 0);
+        }
+        QCOMPARE(w.grid.g.row, s.row);
+        QCOMPARE(w.grid.g.column, s.column);
+        QCOMPARE(w.form.isVisible(), !s.message.isEmpty() && s.answer != int(Answer::Yes));
+        QCOMPARE(w.form.cursor().shape(), Qt::ArrowCursor);
+    }
+
+    // Access keys, tab order and Enter on the default button; a question would fail the test.
+    void keyboardOnly() {
+        Window w({rec("Banking"), rec("First Bank")}, 0, 1);
+        w.activate();
+        QTest::keyClick(w.combo(), Qt::Key_Down); // Group Name -> Website
+        QTest::keyClick(&w.form, Qt::Key_S, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), w.child<QLineEdit>("txtFindContent"));
+        QTest::keyClicks(QApplication::focusWidget(), "bank");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);       // Find Any Part of a Field
+        QTest::keyClick(&w.form, Qt::Key_W, Qt::AltModifier);              // whole only: "Banking" would not do
+        QTRY_VERIFY(w.child<QCheckBox>("chkWholeFieldOnly")->isChecked()); // an access key clicks after a moment
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY(!w.form.isVisible());
+        QCOMPARE(w.grid.g.row, 1);
+        QCOMPARE(w.grid.g.column, 2);
+    }
+
+    // After a failed search, every way of leaving puts the grid back where it stood.
+    void cancel_data() {
+        QTest::addColumn<int>("savedRow");
+        QTest::addColumn<int>("savedColumn");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("column");
+        // Rows 0..4 carry bookmarks 1, 2, 4, 5, 6: the row with bookmark 3 was deleted.
+        row("Cancel, past the deleted row", 3, 3, "button", 3);
+        row("Esc", 1, 6, "escape", 6);
+        row("closed from the title bar", 0, 2, "close", 2);
+        row("saved column 0 leaves the column", 2, 0, "button", 8);
+        row("saved on the add-new row", 5, 2, "button", 2);
+    }
+    void cancel() {
+        QFETCH(int, savedRow);
+        QFETCH(int, savedColumn);
+        QFETCH(QString, how);
+        QFETCH(int, column);
+        Window w({rec("A"), rec("B"), rec("C"), rec("D"), rec("E")}, savedRow, savedColumn, {1, 2, 4, 5, 6});
+        w.combo()->setCurrentIndex(0);
+        w.type("nowhere");
+        w.click("btnFind");
+        QCOMPARE(w.grid.g.row, 4);
+        if (how == "escape")
+            QTest::keyClick(&w.form, Qt::Key_Escape);
+        else if (how == "close")
+            w.form.close();
+        else
+            w.click("btnCancel");
+        QVERIFY(!w.form.isVisible());
+        QCOMPARE(w.grid.g.row, savedRow);
+        QCOMPARE(w.grid.g.column, column);
+    }
+
+    // The window keeps what the user left in it, but each showing picks the entry of the grid's column
+    // afresh, replacing a text typed over the list even when the entry stays the same.
+    void reopening_data() {
+        QTest::addColumn<int>("gridColumn");
+        QTest::addColumn<QString>("entry");
+        row("ID column", 0, "All Fields");
+        row("the same column as before", 2, "Website");
+        row("last field", 8, "Prior Password");
+        row("beyond the fields", 9, "All Fields");
+    }
+    void reopening() {
+        QFETCH(int, gridColumn);
+        QFETCH(QString, entry);
+        Window w({rec("A")}, 0, 2);
+        QCOMPARE(w.form.windowTitle(), QString("Find"));
+        QCOMPARE(w.combo()->currentText(), QString("Website"));
+        w.type("bank");
+        w.child<QCheckBox>("chkWholeFieldOnly")->setChecked(true);
+        w.combo()->setEditText("Nowhere"); // left unfinished when the window is cancelled
+        QTest::keyClick(&w.form, Qt::Key_Escape);
+        QVERIFY(!w.form.isVisible());
+
+        w.grid.g.column = gridColumn;
+        w.form.show();
+        QCOMPARE(w.combo()->currentText(), entry);
+        QCOMPARE(w.combo()->count(), 9);
+        QCOMPARE(w.form.focusWidget(), w.combo());
+        QCOMPARE(w.child<QLineEdit>("txtFindContent")->text(), QString("bank"));
+        QVERIFY(w.child<QCheckBox>("chkWholeFieldOnly")->isChecked());
+        QVERIFY(!w.child<QCheckBox>("chkAnyPartOfField")->isChecked());
+        QVERIFY(w.find()->isEnabled());
+        QVERIFY(w.desk.prompts.isEmpty());
+    }
+
+    // Find needs a search text and one of the list's entries exactly as spelt: typing in the text box ignores
+    // blanks around the text, a change in the list takes a text of blanks as searchable. Moving on from the list
+    // while its text is no entry is refused, except towards Cancel.
+    void listText_data() {
+        QTest::addColumn<QString>("comboText");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("listLast");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<QString>("leave");
+        QTest::addColumn<bool>("refused");
+        row("entry and text, Tab", "Website", "bank", false, true, "tab", false);
+        row("blanks only", "Website", "   ", false, false, "tab", false);
+        row("entry in another case", "website", "bank", false, false, "tab", true);
+        row("part of an entry, click into the text box", "Web", "bank", false, false, "click", true);
+        row("blanks, then an entry chosen", "Website", "  ", true, true, "tab", false);
+        row("more typed after an entry, pressing Cancel", "Websitex", "bank", true, false, "cancel", false);
+    }
+    void listText() {
+        QFETCH(QString, comboText);
+        QFETCH(QString, text);
+        QFETCH(bool, listLast);
+        QFETCH(bool, enabled);
+        QFETCH(QString, leave);
+        QFETCH(bool, refused);
+        Window w({rec("Web")});
+        w.activate();
+        QVERIFY(!w.find()->isEnabled());
+        if (!listLast) w.combo()->setEditText(comboText);
+        w.type(text);
+        if (listLast) w.combo()->setEditText(comboText);
+        QCOMPARE(w.find()->isEnabled(), enabled);
+
+        QCOMPARE(QApplication::focusWidget(), w.combo());
+        if (leave == "tab")
+            QTest::keyClick(w.combo(), Qt::Key_Tab);
+        else if (leave == "click")
+            QTest::mouseClick(w.child<QLineEdit>("txtFindContent"), Qt::LeftButton);
+        else
+            QTest::mousePress(w.child<QPushButton>("btnCancel"), Qt::LeftButton); // the click is not over yet
+        QCoreApplication::processEvents();
+        if (leave == "cancel") QTest::mouseRelease(w.child<QPushButton>("btnCancel"), Qt::LeftButton);
+        if (refused) {
+            QCOMPARE(w.desk.messages(), QStringList{"Please select from the list!"});
+            QCOMPARE(w.desk.last().icon, Icon::Information);
+            QCOMPARE(w.desk.last().buttons, Buttons::Ok);
+            QCOMPARE(QApplication::focusWidget(), w.combo());
+        } else {
+            QVERIFY(w.desk.prompts.isEmpty());
+            QVERIFY(QApplication::focusWidget() != w.combo() || !w.form.isVisible());
+        }
+    }
+
+    void errorWhileSearching() {
+        Window w({rec("A"), rec("B")});
+        bool busy = false;
+        w.grid.onRead = [&] {
+            busy = w.form.cursor().shape() == Qt::WaitCursor;
+            throw Error(err::NoCurrentRecord, "No current record.");
+        };
+        w.type("bank");
+        w.click("btnFind");
+        QVERIFY(busy);
+        QCOMPARE(w.desk.messages(),
+                 QStringList{"Error 3021 (No current record.) in procedure btnFind of Form frmFind"});
+        QCOMPARE(w.desk.last().icon, Icon::None);
+        QVERIFY(w.form.isVisible());
+        QCOMPARE(w.form.cursor().shape(), Qt::ArrowCursor);
+    }
 };
-
-void TestFind::search_data() {
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("anyPart");
-    QTest::addColumn<bool>("whole");
-    QTest::addColumn<QList<QStringList>>("rows");
-    QTest::addColumn<int>("answer"); // 0 no question expected, else the button pressed
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<int>("row");
-    QTest::addColumn<int>("column");
-    QTest::addColumn<bool>("closed");
-
-    const QString all = "All Fields";
-    const auto question = [](const QString& matched) {
-        return "A whole match was not found.  However, '" + matched +
-               "' was found.\nWould you like to go to this record?";
-    };
-    const int yes = int(Answer::Yes), no = int(Answer::No);
-    const QList<QStringList> banks = {rec("First Bank"), rec("Bank of Kent")};
-
-    QTest::newRow("beginning: a cell that begins with the text")
-        << all << "bank" << false << false << banks << 0 << QString() << 1 << 2 << true;
-    QTest::newRow("any part: a cell that contains it")
-        << all << "bank" << true << false << banks << 0 << QString() << 0 << 2 << true;
-    QTest::newRow("beginning: blanks around the text are dropped")
-        << all << "  BANK " << false << false << banks << 0 << QString() << 1 << 2 << true;
-    QTest::newRow("any part: blanks in the text are searched for")
-        << "Website"
-        << " bank" << true << false << QList<QStringList>{rec("Banking"), rec("First Bank")} << 0 << QString() << 1 << 2
-        << true;
-    QTest::newRow("all fields: row by row before column by column")
-        << all << "bank" << true << false << QList<QStringList>{rec("Web", "savings at bank"), rec("Bank of Kent")} << 0
-        << QString() << 0 << 5 << true;
-    QTest::newRow("all fields: columns in order")
-        << all << "bank" << false << false << QList<QStringList>{rec("Web", "Bank Two", "Bank One")} << 0 << QString()
-        << 0 << 4 << true;
-    QTest::newRow("hidden column searched")
-        << "Password"
-        << "secret" << false << false << QList<QStringList>{rec("Web"), rec("Web", "", "Secret9")} << 0 << QString()
-        << 1 << 4 << true;
-    QTest::newRow("one field: other columns are not searched")
-        << "Description"
-        << "bank" << false << false << QList<QStringList>{rec("Bank of Kent", "x"), rec("W", "bank")} << 0 << QString()
-        << 1 << 5 << true;
-    QTest::newRow("whole, one field: a word at the end")
-        << "Website"
-        << "bank" << true << true << QList<QStringList>{rec("Banking"), rec("First Bank")} << 0 << QString() << 1 << 2
-        << true;
-    QTest::newRow("whole, one field: the whole cell")
-        << "Website"
-        << "bank" << true << true << QList<QStringList>{rec("Banking"), rec("BANK")} << 0 << QString() << 1 << 2
-        << true;
-    QTest::newRow("whole, one field: a later occurrence that is a word")
-        << "Website"
-        << "bank" << true << true << QList<QStringList>{rec("Banking Bank")} << 0 << QString() << 0 << 2 << true;
-    QTest::newRow("whole, one field: candidate taken")
-        << "Website"
-        << "bank" << true << true << QList<QStringList>{rec("Web"), rec("Online BANKING"), rec("Bankers")} << yes
-        << question("BANK") << 1 << 2 << true;
-    QTest::newRow("whole, one field: candidate refused")
-        << "Website"
-        << "bank" << true << true << QList<QStringList>{rec("Web"), rec("Online BANKING"), rec("Bankers")} << no
-        << question("BANK") << 2 << 2 << false;
-    QTest::newRow("beginning, whole: the whole cell")
-        << all << "BANK" << false << true << QList<QStringList>{rec("Bank of Kent"), rec("bank")} << 0 << QString() << 1
-        << 2 << true;
-    QTest::newRow("beginning, whole: candidate quotes the whole cell")
-        << "Website"
-        << "bank" << false << true << QList<QStringList>{rec("Web"), rec("Bank of Kent")} << yes
-        << question("Bank of Kent") << 1 << 2 << true;
-    QTest::newRow("all fields, any part, whole: the word test applies")
-        << all << "bank" << true << true << QList<QStringList>{rec("Webbank", "my bank")} << 0 << QString() << 0 << 5
-        << true;
-    QTest::newRow("all fields, whole: candidate keeps its column")
-        << all << "bank" << true << true << QList<QStringList>{rec("Web", "Bankers"), rec("Shop", "Banking")} << yes
-        << question("Bank") << 0 << 5 << true;
-    QTest::newRow("not found: the grid stays on the last row")
-        << all << "bank" << false << false << QList<QStringList>{rec("Web"), rec("Shop", "First Bank")} << 0
-        << "Text not found!" << 1 << 8 << false;
-    QTest::newRow("empty grid") << all << "bank" << false << false << QList<QStringList>{} << 0 << "Text not found!"
-                                << -1 << 1 << false;
-}
-
-void TestFind::search() {
-    QFETCH(QString, field);
-    QFETCH(QString, text);
-    QFETCH(bool, anyPart);
-    QFETCH(bool, whole);
-    QFETCH(QList<QStringList>, rows);
-    QFETCH(int, answer);
-    QFETCH(QString, message);
-    QFETCH(int, row);
-    QFETCH(int, column);
-    QFETCH(bool, closed);
-
-    ScriptedDesktop desk;
-    FakeGrid grid(kCaptions, rows);
-    grid.hidden = {0, 4, 7, 8};
-    grid.row = int(rows.size()) - 1; // every search starts at the first row, wherever the grid stands
-    frmFind form(grid);
-    form.show();
-    pickField(form, field);
-    typeSearch(form, text);
-    tick(form, "chkAnyPartOfField", anyPart);
-    tick(form, "chkWholeFieldOnly", whole);
-    if (answer) desk.answer(Answer(answer));
-    clickFind(form);
-
-    QCOMPARE(desk.messages(), message.isEmpty() ? QStringList() : QStringList{message});
-    if (!message.isEmpty()) {
-        const bool asked = answer != 0;
-        QCOMPARE(desk.last().title, QString());
-        QCOMPARE(desk.last().buttons, asked ? Buttons::YesNo : Buttons::Ok);
-        QCOMPARE(desk.last().icon, asked ? Icon::Question : Icon::Information);
-        QCOMPARE(desk.beeps, asked ? 1 : 0);
-    }
-    QCOMPARE(grid.row, row);
-    QCOMPARE(grid.column, column);
-    QCOMPARE(form.isVisible(), !closed);
-    QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);
-}
-
-void TestFind::keyboardOnly() {
-    ScriptedDesktop desk;
-    FakeGrid grid(kCaptions, {rec("Banking"), rec("First Bank")});
-    grid.column = 1;
-    frmFind form(grid);
-    form.show();
-    makeActive(form);
-    auto* combo = child<QComboBox>(form, "cmbFieldToLookIn");
-    QCOMPARE(QApplication::focusWidget(), combo);
-    QTest::keyClick(combo, Qt::Key_Down); // Group Name -> Website
-    QCOMPARE(combo->currentText(), QString("Website"));
-    QTest::keyClick(&form, Qt::Key_S, Qt::AltModifier);
-    QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(form, "txtFindContent"));
-    QTest::keyClicks(QApplication::focusWidget(), "bank");
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space); // Find Any Part of a Field
-    QTest::keyClick(&form, Qt::Key_W, Qt::AltModifier);
-    QTRY_VERIFY(child<QCheckBox>(form, "chkWholeFieldOnly")->isChecked());
-    QVERIFY(child<QCheckBox>(form, "chkAnyPartOfField")->isChecked());
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    QVERIFY(!form.isVisible());
-    QCOMPARE(grid.row, 1);
-    QCOMPARE(grid.column, 2);
-    QVERIFY(desk.prompts.isEmpty());
-}
-
-void TestFind::cancel_data() {
-    QTest::addColumn<int>("savedRow");
-    QTest::addColumn<int>("savedColumn");
-    QTest::addColumn<bool>("searchFirst");
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<int>("row");
-    QTest::addColumn<int>("column");
-
-    // Rows 0..4 carry bookmarks 1, 2, 4, 5, 6: the row with bookmark 3 was deleted.
-    QTest::newRow("after a failed search, Cancel") << 3 << 3 << true << "button" << 3 << 3;
-    QTest::newRow("after a failed search, Esc") << 1 << 6 << true << "escape" << 1 << 6;
-    // Some window managers keep a close button on the title bar regardless; it works as Cancel.
-    QTest::newRow("after a failed search, closed") << 0 << 2 << true << "close" << 0 << 2;
-    QTest::newRow("saved column 0 leaves the column") << 2 << 0 << true << "button" << 2 << 8;
-    QTest::newRow("saved on the add-new row") << 5 << 2 << true << "button" << 5 << 2;
-    QTest::newRow("without a search") << 3 << 3 << false << "button" << 3 << 3;
-}
-
-void TestFind::cancel() {
-    QFETCH(int, savedRow);
-    QFETCH(int, savedColumn);
-    QFETCH(bool, searchFirst);
-    QFETCH(QString, how);
-    QFETCH(int, row);
-    QFETCH(int, column);
-
-    ScriptedDesktop desk;
-    FakeGrid fake(kCaptions, {rec("A"), rec("B"), rec("C"), rec("D"), rec("E")});
-    GappedGrid grid(fake, {1, 2, 4, 5, 6});
-    fake.row = savedRow;
-    fake.column = savedColumn;
-    frmFind form(grid);
-    form.show();
-    if (searchFirst) {
-        pickField(form, "All Fields");
-        typeSearch(form, "nowhere");
-        clickFind(form);
-        QCOMPARE(desk.messages(), QStringList{"Text not found!"});
-        QCOMPARE(fake.row, 4);
-    }
-    grid.moves = 0;
-    if (how == "escape")
-        QTest::keyClick(&form, Qt::Key_Escape);
-    else if (how == "close")
-        form.close();
-    else
-        QTest::mouseClick(child<QPushButton>(form, "btnCancel"), Qt::LeftButton);
-    QVERIFY(!form.isVisible());
-    QCOMPARE(fake.row, row);
-    QCOMPARE(fake.column, column);
-    if (!searchFirst) QCOMPARE(grid.moves, 0);
-}
-
-void TestFind::listFollowsCurrentColumn_data() {
-    QTest::addColumn<int>("gridColumn");
-    QTest::addColumn<QString>("entry");
-    QTest::newRow("ID column") << 0 << "All Fields";
-    QTest::newRow("first field") << 1 << "Group Name";
-    QTest::newRow("hidden password") << 4 << "Password";
-    QTest::newRow("last field") << 8 << "Prior Password";
-    QTest::newRow("beyond the fields") << 9 << "All Fields";
-    QTest::newRow("no column") << -1 << "All Fields";
-}
-
-void TestFind::listFollowsCurrentColumn() {
-    QFETCH(int, gridColumn);
-    QFETCH(QString, entry);
-    ScriptedDesktop desk;
-    FakeGrid grid(kCaptions, {rec("A")});
-    grid.column = gridColumn;
-    frmFind form(grid);
-    form.show();
-    auto* combo = child<QComboBox>(form, "cmbFieldToLookIn");
-    QCOMPARE(combo->count(), 9);
-    QCOMPARE(combo->currentText(), entry);
-    QCOMPARE(form.windowTitle(), QString("Find"));
-    QVERIFY(!(form.windowFlags() & Qt::WindowCloseButtonHint));
-    QVERIFY(desk.prompts.isEmpty());
-}
-
-void TestFind::keepsItsStateBetweenShowings() {
-    ScriptedDesktop desk;
-    FakeGrid grid(kCaptions, {rec("A")});
-    grid.column = 2;
-    frmFind form(grid);
-    form.show();
-    auto* combo = child<QComboBox>(form, "cmbFieldToLookIn");
-    typeSearch(form, "bank");
-    tick(form, "chkWholeFieldOnly", true);
-    combo->setEditText("Nowhere"); // left unfinished when the window is cancelled
-    QTest::keyClick(&form, Qt::Key_Escape);
-    QVERIFY(!form.isVisible());
-
-    grid.column = 5;
-    form.show();
-    QCOMPARE(combo->currentText(), QString("Description"));
-    QCOMPARE(combo->count(), 9);
-    QCOMPARE(form.focusWidget(), combo);
-    QCOMPARE(child<QLineEdit>(form, "txtFindContent")->text(), QString("bank"));
-    QVERIFY(child<QCheckBox>(form, "chkWholeFieldOnly")->isChecked());
-    QVERIFY(!child<QCheckBox>(form, "chkAnyPartOfField")->isChecked());
-    QVERIFY(child<QPushButton>(form, "btnFind")->isEnabled());
-}
-
-void TestFind::findEnabling_data() {
-    QTest::addColumn<QString>("comboText");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("enabled");
-    QTest::newRow("entry and text") << "Website"
-                                    << "bank" << true;
-    QTest::newRow("text with blanks around it") << "All Fields"
-                                                << " bank " << true;
-    QTest::newRow("blanks only") << "Website"
-                                 << "   " << false;
-    QTest::newRow("empty text") << "Website"
-                                << "" << false;
-    QTest::newRow("entry in another case") << "website"
-                                           << "bank" << false;
-    QTest::newRow("part of an entry") << "Web"
-                                      << "bank" << false;
-}
-
-void TestFind::findEnabling() {
-    QFETCH(QString, comboText);
-    QFETCH(QString, text);
-    QFETCH(bool, enabled);
-    ScriptedDesktop desk;
-    FakeGrid grid(kCaptions, {rec("A")});
-    frmFind form(grid);
-    form.show();
-    auto* find = child<QPushButton>(form, "btnFind");
-    QVERIFY(!find->isEnabled());
-    child<QComboBox>(form, "cmbFieldToLookIn")->setEditText(comboText);
-    typeSearch(form, text);
-    QCOMPARE(find->isEnabled(), enabled);
-}
-
-void TestFind::blanksOnlyDisableFindUntilTheListIsUsed() {
-    ScriptedDesktop desk;
-    FakeGrid grid(kCaptions, {rec("Web")});
-    frmFind form(grid);
-    form.show();
-    auto* find = child<QPushButton>(form, "btnFind");
-    auto* combo = child<QComboBox>(form, "cmbFieldToLookIn");
-    typeSearch(form, "  ");
-    QVERIFY(!find->isEnabled());
-    pickField(form, "Website");
-    QVERIFY(find->isEnabled());
-    QTest::keyClicks(combo, "x"); // "Websitex" is no entry
-    QVERIFY(!find->isEnabled());
-    QTest::keyClick(combo, Qt::Key_Backspace);
-    QVERIFY(find->isEnabled());
-}
-
-void TestFind::leavingTheList_data() {
-    QTest::addColumn<QString>("comboText");
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<bool>("refused");
-    QTest::newRow("Tab from an entry") << "User ID"
-                                       << "tab" << false;
-    QTest::newRow("Tab from another text") << "Nowhere"
-                                           << "tab" << true;
-    QTest::newRow("Shift+Tab from another text") << "user id"
-                                                 << "backtab" << true;
-    QTest::newRow("click into the text box") << "Nowhere"
-                                             << "click" << true;
-    QTest::newRow("Cancel with the mouse") << "Nowhere"
-                                           << "cancel" << false;
-}
-
-void TestFind::leavingTheList() {
-    QFETCH(QString, comboText);
-    QFETCH(QString, how);
-    QFETCH(bool, refused);
-    ScriptedDesktop desk;
-    FakeGrid grid(kCaptions, {rec("Web")});
-    frmFind form(grid);
-    form.show();
-    makeActive(form);
-    auto* combo = child<QComboBox>(form, "cmbFieldToLookIn");
-    combo->setEditText(comboText);
-    if (how == "tab")
-        QTest::keyClick(combo, Qt::Key_Tab);
-    else if (how == "backtab")
-        QTest::keyClick(combo, Qt::Key_Backtab, Qt::ShiftModifier);
-    else if (how == "click")
-        QTest::mouseClick(child<QLineEdit>(form, "txtFindContent"), Qt::LeftButton);
-    else
-        QTest::mouseClick(child<QPushButton>(form, "btnCancel"), Qt::LeftButton);
-    QCoreApplication::processEvents();
-
-    if (refused) {
-        QCOMPARE(desk.messages(), QStringList{"Please select from the list!"});
-        QCOMPARE(desk.last().icon, Icon::Information);
-        QCOMPARE(desk.last().buttons, Buttons::Ok);
-        QCOMPARE(QApplication::focusWidget(), combo);
-    } else {
-        QVERIFY(desk.prompts.isEmpty());
-        QVERIFY(QApplication::focusWidget() != combo || !form.isVisible());
-    }
-}
-
-void TestFind::errorWhileSearching() {
-    ScriptedDesktop desk;
-    FakeGrid fake(kCaptions, {rec("A"), rec("B")});
-    GappedGrid grid(fake, {1, 2});
-    frmFind form(grid);
-    form.show();
-    bool busy = false;
-    grid.onRead = [&] {
-        busy = form.cursor().shape() == Qt::WaitCursor;
-        throw Error(err::NoCurrentRecord, "No current record.");
-    };
-    typeSearch(form, "bank");
-    clickFind(form);
-    QVERIFY(busy);
-    QCOMPARE(desk.messages(), QStringList{"Error 3021 (No current record.) in procedure btnFind of Form frmFind"});
-    QCOMPARE(desk.last().icon, Icon::None);
-    QVERIFY(form.isVisible());
-    QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);
-}
 
 QTEST_MAIN(TestFind)
 #include "tst_find.moc"
