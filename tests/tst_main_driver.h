@@ -1,8 +1,8 @@
 // keyvale_gui
 #pragma once
 
-// Drives the main window as a user would (clicks in cells, typing, keys) over a temporary program folder
-// whose database is filled before it is opened. Shared by the main-window test programs.
+// Drives a records grid as a user would (clicks in cells, typing, keys), and the main window over a temporary
+// program folder whose database is filled before it is opened. Shared by the grid and main-window tests.
 
 #include "mainwindow/RecordsGrid.h"
 #include "mainwindow/frmMain.h"
@@ -26,16 +26,52 @@
 
 namespace kv::test {
 
-// One record to put into the database before the window opens.
-struct Rec {
-    Rec(QString g, QString w, QString u = {}, QString p = {}, QString d = {},
-        QString changed = QStringLiteral("2024-01-02 10:00:00"), QString pu = {}, QString pp = {})
-        : group(std::move(g)), website(std::move(w)), user(std::move(u)), password(std::move(p)),
-          description(std::move(d)), date(std::move(changed)), priorUser(std::move(pu)), priorPassword(std::move(pp)) {}
-    QString group, website, user, password, description, date, priorUser, priorPassword;
+struct GridDriver {
+    RecordsGrid* driven = nullptr;
+
+    QTableView& view() const { return *driven->view(); }
+    QString shown(int row, int column) const { return driven->model()->index(row, column).data().toString(); }
+    void click(int row, int column) const {
+        const QModelIndex index = driven->model()->index(row, column);
+        view().scrollTo(index);
+        QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, view().visualRect(index).center());
+    }
+    // A click on a row selector, with Shift or Ctrl held as given.
+    void clickSelector(int row, Qt::KeyboardModifiers modifiers = {}) const {
+        QHeaderView* header = view().verticalHeader();
+        const QPoint at(header->width() / 2, header->sectionViewportPosition(row) + header->sectionSize(row) / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, modifiers, at);
+    }
+    // Keys go to the open cell editor, or else to the table.
+    QWidget* keyTarget() const {
+        QWidget* focus = QApplication::focusWidget();
+        return focus && view().isAncestorOf(focus) ? focus : &view();
+    }
+    // Enter in a cell editor stores the cell once events are processed, as in the running program.
+    void key(Qt::Key k, Qt::KeyboardModifiers modifiers = {}) const {
+        QTest::keyClick(keyTarget(), k, modifiers);
+        QApplication::processEvents();
+    }
+    // Types into the current cell (the first key opens its editor, replacing what it held).
+    void type(const QString& text) const {
+        for (const QChar c : text)
+            QTest::keyClicks(keyTarget(), QString(c));
+    }
+    void edit(int row, int column, const QString& text) const {
+        click(row, column);
+        type(text);
+        key(Qt::Key_Return);
+    }
 };
 
-class MainWindowFixture {
+// One record to put into the database before the window opens.
+struct Rec {
+    QString group, website, user, password, description;
+    QString date = QStringLiteral("2024-01-02 10:00:00");
+    QString priorUser, priorPassword;
+};
+
+class MainWindowFixture : public GridDriver {
 public:
     // `records` are stored (passwords enciphered) with their groups before the database is opened;
     // `before` may change the option variables before the window loads.
@@ -57,13 +93,13 @@ public:
         GetOptions();
         if (before) before();
         form = std::make_unique<frmMain>();
+        driven = form->grid();
         form->show();
         QApplication::setActiveWindow(form.get());
         if (!QTest::qWaitForWindowActive(form.get())) qWarning("the main window did not become active");
     }
 
     RecordsGrid& grid() const { return *form->grid(); }
-    QTableView& view() const { return *grid().view(); }
     QComboBox& combo() const { return *form->groupCombo(); }
     template <class W> W& control(const char* name) const {
         auto* w = form->findChild<W*>(QString::fromLatin1(name));
@@ -71,57 +107,6 @@ public:
         return *w;
     }
     QLineEdit& passwordBox() const { return control<QLineEdit>("txtPassword"); }
-
-    // The visible row for a record's website, counted from 0.
-    int rowOf(const QString& website) const {
-        for (int r = 0; r < grid().rowCount(); ++r)
-            if (grid().model()->index(r, 2).data().toString() == website) return r;
-        return -1;
-    }
-
-    // A click in a cell, as the mouse gives it.
-    void click(int row, int column) const {
-        const QModelIndex index = grid().model()->index(row, column);
-        view().scrollTo(index);
-        QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, view().visualRect(index).center());
-    }
-    void doubleClick(int row, int column) const {
-        const QModelIndex index = grid().model()->index(row, column);
-        view().scrollTo(index);
-        const QPoint at = view().visualRect(index).center();
-        QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(view().viewport(), Qt::LeftButton, {}, at);
-    }
-    // A click on a row selector, with Shift or Ctrl held as given.
-    void clickSelector(int row, Qt::KeyboardModifiers modifiers = {}) const {
-        QHeaderView* header = view().verticalHeader();
-        const QPoint at(header->width() / 2, header->sectionViewportPosition(row) + header->sectionSize(row) / 2);
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, modifiers, at);
-    }
-
-    // Where keys go: the open cell editor, or the table.
-    QWidget* keyTarget() const {
-        QWidget* focus = QApplication::focusWidget();
-        if (focus && (focus == &view() || view().isAncestorOf(focus))) return focus;
-        return &view();
-    }
-    // Enter in a cell editor stores the cell once events are processed, as in the running program.
-    void key(Qt::Key k, Qt::KeyboardModifiers modifiers = {}) const {
-        QTest::keyClick(keyTarget(), k, modifiers);
-        QApplication::processEvents();
-    }
-    // Types into the current cell (the first key opens its editor, replacing what it held).
-    void type(const QString& text) const {
-        for (const QChar c : text)
-            QTest::keyClicks(keyTarget(), QString(c));
-    }
-    // Clicks a cell, types a new value and presses Enter to finish the cell.
-    void edit(int row, int column, const QString& text) const {
-        click(row, column);
-        type(text);
-        key(Qt::Key_Return);
-    }
-
     QString status() const { return form->statusText(); }
     // A stored record's fields by website, as the file holds them (passwords deciphered).
     QVariantList stored(const QString& website) const {
