@@ -8,25 +8,15 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <memory>
 
 using namespace kv;
 using namespace kv::test;
 
 namespace {
-
 const QString kLengthMessage = QStringLiteral("The minimum length for a password is a length of ");
 const QString kAlphaMessage = QStringLiteral("Password must contain alpha and numeric values!");
-
-QString summary(const QString& length, bool alphaNumeric) {
-    return QStringLiteral("The current administrative settings are as follows: \n"
-                          "The minimum password length for Keyvale's passord is: ") +
-           length + QStringLiteral("\n") +
-           (alphaNumeric ? QStringLiteral("Alfa/Numeric characters are required for Keyvale's password.")
-                         : QStringLiteral("No Alfa/Numerica character requirement for Keyvale's password.")) +
-           QStringLiteral("\n\nSave the settings?");
-}
-
+const QString kNotNumeric = QStringLiteral("Password Length must be a numeric value from 3 to 15!");
+constexpr int kByOk = 0, kByCloseBox = 1, kByEscape = 2; // how the window is closed
 } // namespace
 
 class AdminTest : public QObject {
@@ -34,12 +24,6 @@ class AdminTest : public QObject {
 
     std::unique_ptr<TempAppFolder> folder;
     std::unique_ptr<ScriptedDesktop> desk;
-    std::unique_ptr<frmAdmin> form;
-
-    QLineEdit* length() { return form->findChild<QLineEdit*>(QStringLiteral("txtPasswordLength")); }
-    QCheckBox* alpha() { return form->findChild<QCheckBox*>(QStringLiteral("chkAlphaNumericPassword")); }
-    void clickOk() { QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("btnOK")), Qt::LeftButton); }
-    int storedRules() { return folder->scalar(QStringLiteral("select count(*) from tbladmin")).toInt(); }
 
 private slots:
     void init() {
@@ -47,15 +31,10 @@ private slots:
         desk = std::make_unique<ScriptedDesktop>();
         gPwdLength.clear();
         gAlphaNumeric.clear();
-        form = std::make_unique<frmAdmin>();
-        form->show();
     }
     void cleanup() {
-        form.reset();
         desk.reset();
         folder.reset();
-        gPwdLength.clear();
-        gAlphaNumeric.clear();
     }
 
     void validation_data() {
@@ -63,19 +42,16 @@ private slots:
         QTest::addColumn<QString>("alphaNumeric");
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("message"); // empty: accepted
-
-        QTest::newRow("six letters") << "6" << "YES" << "abcdef" << kAlphaMessage;
-        QTest::newRow("six digits") << "6" << "YES" << "123456" << kAlphaMessage;
-        QTest::newRow("too short, length first") << "6" << "YES" << "abc12" << kLengthMessage + "6";
-        QTest::newRow("letters and digits") << "6" << "YES" << "abc123" << "";
-        QTest::newRow("punctuation is the alpha half") << "6" << "YES" << "!?.,;1" << "";
-        QTest::newRow("lower-case yes is no rule") << "6" << "yes" << "abcdef" << "";
-        QTest::newRow("NOS") << "6" << "NOS" << "abcdef" << "";
-        QTest::newRow("no rules loaded") << "" << "" << "" << "";
-        QTest::newRow("6.5 needs seven") << "6.5" << "NOS" << "abcdef" << kLengthMessage + "6.5";
-        QTest::newRow("6.5 takes seven") << "6.5" << "NOS" << "abcdefg" << "";
-        QTest::newRow("leading number of a text") << "8 chars" << "NOS" << "abcdefg" << kLengthMessage + "8 chars";
-        QTest::newRow("not a number is no minimum") << "abc" << "NOS" << "a" << "";
+        const QString yes = QStringLiteral("YES"), nos = QStringLiteral("NOS"), accepted;
+        QTest::newRow("letters only") << "6" << yes << "abcdef" << kAlphaMessage;
+        QTest::newRow("digits only") << "6" << yes << "123456" << kAlphaMessage;
+        QTest::newRow("too short, length first") << "6" << yes << "abc12" << kLengthMessage + "6";
+        QTest::newRow("letters and digits") << "6" << yes << "abc123" << accepted;
+        QTest::newRow("punctuation is the alpha half") << "6" << yes << "!?.,;1" << accepted;
+        QTest::newRow("no rules loaded") << accepted << accepted << accepted << accepted;
+        QTest::newRow("6.5 needs seven") << "6.5" << nos << "abcdef" << kLengthMessage + "6.5";
+        QTest::newRow("6.5 takes seven, NOS") << "6.5" << nos << "abcdefg" << accepted;
+        QTest::newRow("leading number of a text") << "8 chars" << nos << "abcdefg" << kLengthMessage + "8 chars";
     }
     void validation() {
         QFETCH(QString, pwdLength);
@@ -85,139 +61,70 @@ private slots:
         gPwdLength = pwdLength;
         gAlphaNumeric = alphaNumeric;
         QCOMPARE(gAdminValidation(password), message.isEmpty());
-        if (message.isEmpty()) {
-            QVERIFY(desk->prompts.isEmpty());
-            return;
-        }
-        QCOMPARE(desk->prompts.size(), 1);
-        QCOMPARE(desk->last().text, message);
-        QCOMPARE(desk->last().icon, Icon::Information);
-        QCOMPARE(desk->last().buttons, Buttons::Ok);
-        QCOMPARE(desk->last().title, QString());
+        QCOMPARE(desk->messages(), message.isEmpty() ? QStringList() : QStringList{message});
+        for (const Prompt& p : desk->prompts)
+            QVERIFY(p.icon == Icon::Information && p.buttons == Buttons::Ok);
     }
 
-    // A refused length keeps the window open, whether the user pressed Ok or closed it.
-    void refusedLengths_data() {
+    // However the window is closed, the length is checked; only Yes to the summary stores the rules and
+    // closes the window. The check box is cleared in every row (the first run keeps it ticked).
+    void closing_data() {
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<bool>("byCloseBox");
+        QTest::addColumn<int>("how");
+        QTest::addColumn<int>("reply");      // the answer to the summary; -1: no summary
+        QTest::addColumn<QString>("stored"); // the stored length; empty: nothing stored, window open
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("icon");
         QTest::addColumn<int>("beeps");
         QTest::addColumn<QString>("textAfter");
         const int none = int(Icon::None), info = int(Icon::Information);
-        const QString notNumeric = QStringLiteral("Password Length must be a numeric value from 3 to 15!");
-        QTest::newRow("2") << "2" << false << "The minimum password length is 3" << none << 1 << "3";
-        QTest::newRow("2 by the close box") << "2" << true << "The minimum password length is 3" << none << 1 << "3";
-        QTest::newRow("16") << "16" << false << "The maximum password length is 15" << none << 0 << "15";
-        QTest::newRow("letters") << "six" << false << notNumeric << info << 0 << "six";
-        QTest::newRow("empty") << "" << true << notNumeric << info << 0 << "";
-        QTest::newRow("infinity is no number") << "inf" << false << notNumeric << info << 0 << "inf";
+        const int yes = int(Answer::Yes), no = int(Answer::No), cancel = int(Answer::Cancel);
+        const QString nothing;
+        const QString saveSeven = QStringLiteral(
+            "The current administrative settings are as follows: \nThe minimum password length for Keyvale's "
+            "passord is: 7\nNo Alfa/Numerica character requirement for Keyvale's password.\n\nSave the settings?");
+        QTest::newRow("2") << "2" << kByOk << -1 << nothing << "The minimum password length is 3" << none << 1 << "3";
+        QTest::newRow("16 by the close box")
+            << "16" << kByCloseBox << -1 << nothing << "The maximum password length is 15" << none << 0 << "15";
+        QTest::newRow("letters by Escape") << "six" << kByEscape << -1 << nothing << kNotNumeric << info << 0 << "six";
+        QTest::newRow(" 7 , Yes") << " 7 " << kByOk << yes << "7" << saveSeven << info << 0 << " 7 ";
+        QTest::newRow("No keeps the window") << "7" << kByCloseBox << no << nothing << saveSeven << info << 0 << "7";
+        QTest::newRow("Cancel ends the program") << "7" << kByOk << cancel << nothing << saveSeven << info << 0 << "7";
     }
-    void refusedLengths() {
+    void closing() {
         QFETCH(QString, typed);
-        QFETCH(bool, byCloseBox);
+        QFETCH(int, how);
+        QFETCH(int, reply);
+        QFETCH(QString, stored);
         QFETCH(QString, message);
         QFETCH(int, icon);
         QFETCH(int, beeps);
         QFETCH(QString, textAfter);
-        length()->setText(typed);
-        if (byCloseBox)
-            form->close();
+        frmAdmin form;
+        form.show();
+        auto* length = form.findChild<QLineEdit*>(QStringLiteral("txtPasswordLength"));
+        length->setText(typed);
+        form.findChild<QCheckBox*>(QStringLiteral("chkAlphaNumericPassword"))->setChecked(false);
+        if (reply >= 0) desk->answer(Answer(reply));
+        if (how == kByOk)
+            QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("btnOK")), Qt::LeftButton);
+        else if (how == kByCloseBox)
+            form.close();
         else
-            clickOk();
+            QTest::keyClick(&form, Qt::Key_Escape);
         QCOMPARE(desk->messages(), QStringList{message});
         QCOMPARE(desk->last().icon, Icon(icon));
-        QCOMPARE(desk->last().buttons, Buttons::Ok);
+        QCOMPARE(desk->last().buttons, reply >= 0 ? Buttons::YesNoCancel : Buttons::Ok);
         QCOMPARE(desk->beeps, beeps);
-        QCOMPARE(length()->text(), textAfter);
-        QVERIFY(form->isVisible());
-        QCOMPARE(storedRules(), 0);
+        QCOMPARE(desk->ended, reply == int(Answer::Cancel) ? 1 : 0);
+        QCOMPARE(length->text(), textAfter);
+        QCOMPARE(form.isVisible(), stored.isEmpty());
+        QCOMPARE(gPwdLength, stored);
+        QStringList row;
+        for (const auto& r : folder->query(QStringLiteral("select pwdLength, AlphaNumeric from tbladmin")))
+            row << decipherField(r[0].toString()) << decipherField(r[1].toString());
+        QCOMPARE(row, (stored.isEmpty() ? QStringList() : QStringList{stored, "NOS"}));
     }
-
-    void savedRules_data() {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<bool>("checked");
-        QTest::addColumn<QString>("shownLength");
-        QTest::addColumn<QString>("storedLength");
-        QTest::addColumn<QString>("storedAlpha");
-        QTest::newRow("designer values") << "6" << true << "6" << "6" << "YES";
-        QTest::newRow("blanks around 7") << " 7 " << false << "7" << "7" << "NOS";
-        QTest::newRow("6.5 kept as typed") << "6.5" << true << "6.5" << "6.5" << "YES";
-        QTest::newRow("15") << "15" << false << "15" << "15" << "NOS";
-    }
-    void savedRules() {
-        QFETCH(QString, typed);
-        QFETCH(bool, checked);
-        QFETCH(QString, shownLength);
-        QFETCH(QString, storedLength);
-        QFETCH(QString, storedAlpha);
-        length()->setText(typed);
-        alpha()->setChecked(checked);
-        desk->answer(Answer::Yes);
-        clickOk();
-        QCOMPARE(desk->messages(), QStringList{summary(shownLength, checked)});
-        QCOMPARE(desk->last().buttons, Buttons::YesNoCancel);
-        QCOMPARE(desk->last().icon, Icon::Information);
-        QVERIFY(!form->isVisible());
-        QCOMPARE(form->result(), int(QDialog::Accepted));
-        QCOMPARE(gPwdLength, storedLength);
-        QCOMPARE(gAlphaNumeric, storedAlpha);
-
-        const auto rows = folder->query(QStringLiteral("select pwdLength, AlphaNumeric from tbladmin"));
-        QCOMPARE(rows.size(), 1);
-        QCOMPARE(decipherField(rows[0][0].toString()), storedLength);
-        QCOMPARE(decipherField(rows[0][1].toString()), storedAlpha);
-
-        // The next start reads back the same rules.
-        gPwdLength.clear();
-        gAlphaNumeric.clear();
-        GetAdminInfo();
-        QCOMPARE(gPwdLength, storedLength);
-        QCOMPARE(gAlphaNumeric, storedAlpha);
-    }
-
-    void noKeepsTheWindowThenYesSaves() {
-        length()->setText(QStringLiteral("8"));
-        desk->answer(Answer::No);
-        clickOk();
-        QVERIFY(form->isVisible());
-        QCOMPARE(storedRules(), 0);
-        QVERIFY(gPwdLength.isEmpty());
-
-        length()->setText(QStringLiteral("9"));
-        desk->answer(Answer::Yes);
-        form->close();
-        QVERIFY(!form->isVisible());
-        QCOMPARE(storedRules(), 1);
-        QCOMPARE(gPwdLength, QStringLiteral("9"));
-        QCOMPARE(desk->messages().size(), 2);
-    }
-
-    void cancelEndsTheProgramWithoutSaving() {
-        desk->answer(Answer::Cancel);
-        clickOk();
-        QCOMPARE(desk->ended, 1);
-        QCOMPARE(storedRules(), 0);
-        QVERIFY(gPwdLength.isEmpty());
-        QVERIFY(gAlphaNumeric.isEmpty());
-    }
-
-    void escapeRunsTheSameChecks() {
-        length()->setText(QStringLiteral("1"));
-        QTest::keyClick(form.get(), Qt::Key_Escape);
-        QCOMPARE(desk->messages(), QStringList{"The minimum password length is 3"});
-        QVERIFY(form->isVisible());
-    }
-
-    void missingRulesAreReported() {
-        gPwdLength = QStringLiteral("kept");
-        GetAdminInfo();
-        QCOMPARE(desk->messages(),
-                 QStringList{"Error 3021 (No current record.) in procedure GetAdminInfo of Module modKeyvale"});
-        QCOMPARE(desk->last().icon, Icon::None);
-        QCOMPARE(gPwdLength, QStringLiteral("kept"));
-    }
-
 };
 
 QTEST_MAIN(AdminTest)

@@ -5,20 +5,14 @@
 #include "support/ScriptedDesktop.h"
 #include "support/TempAppFolder.h"
 #include "support/TestClock.h"
-#include "tools/HelpViewer.h"
 
+#include <QAbstractButton>
 #include <QApplication>
-#include <QCheckBox>
+#include <QDeadlineTimer>
 #include <QDialog>
-#include <QElapsedTimer>
-#include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <deque>
-#include <functional>
-#include <memory>
 
 using namespace kv;
 using namespace kv::test;
@@ -26,100 +20,50 @@ using namespace kv::test;
 namespace {
 
 const QString kInvalid = QStringLiteral("Invalid Password!");
-const QString kWrongAnswer = QStringLiteral("Your question and/or answer are wrong, sorry about your luck.");
+const QString kOpened = QStringLiteral("main window opened");
+const QString kEnded = QStringLiteral("ended without it");
 
-QWidget* visibleWindow(const QString& name) {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible() && w->objectName() == name) return w;
-    return nullptr;
-}
-
-void set(QWidget* window, const char* box, const QString& text) {
-    auto* edit = window->findChild<QLineEdit*>(QString::fromLatin1(box));
-    QVERIFY2(edit, box);
-    edit->setText(text);
-}
-
-void click(QWidget* window, const char* button) {
-    auto* b = window->findChild<QPushButton*>(QString::fromLatin1(button));
-    QVERIFY2(b, button);
-    b->click();
-}
-
-// Plays the user while Main runs its windows (modal ones included): each step waits for a visible window
-// with the given object name and acts on it. Records the names of the windows that showed up.
+// Plays the user while Main runs its windows: a step "window|box=text|control|..." waits for a visible
+// window of that name, fills its boxes and clicks its buttons or check boxes in order ("close" closes it).
+// After 20 seconds every dialog is closed, so that a step that never comes makes Main return.
 class WindowDriver : public QObject {
 public:
-    using Action = std::function<void(QWidget*)>;
-
-    WindowDriver() {
-        timer_.setInterval(5);
+    explicit WindowDriver(QStringList steps) : steps_(std::move(steps)) {
         connect(&timer_, &QTimer::timeout, this, &WindowDriver::tick);
-        timer_.start();
-        clock_.start();
+        timer_.start(5);
     }
-
-    void then(const QString& window, Action act) { steps_.push_back({window, std::move(act)}); }
-    bool done() const { return steps_.empty(); }
-    bool saw(const QString& window) const { return seen_.contains(window); }
+    QStringList left() const { return steps_; }
+    bool forced = false; // a window no step was for had to be closed
 
 private:
     void tick() {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->isVisible() && !seen_.contains(w->objectName())) seen_.append(w->objectName());
-        if (clock_.elapsed() > 20000) return giveUp();
-        if (steps_.empty()) return;
-        QWidget* window = visibleWindow(steps_.front().window);
-        if (!window) return;
-        const Action act = std::move(steps_.front().act);
-        steps_.pop_front();
-        act(window);
-    }
-    // A step that never came: close every dialog the hard way so that Main returns and the test fails.
-    void giveUp() {
-        timer_.stop();
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible())
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QDialog*>(w);
+            if (deadline_.hasExpired() && dialog && dialog->isVisible()) {
+                forced = true;
                 dialog->QDialog::done(QDialog::Rejected);
+            }
+            if (steps_.isEmpty() || !w->isVisible() || w->objectName() != steps_.front().section(u'|', 0, 0)) continue;
+            const QStringList parts = steps_.takeFirst().split(u'|').mid(1);
+            for (const QString& part : parts) {
+                const qsizetype eq = part.indexOf(u'=');
+                if (part == QLatin1String("close"))
+                    w->close();
+                else if (auto* box = w->findChild<QLineEdit*>(part.left(eq)); eq > 0 && box)
+                    box->setText(part.mid(eq + 1));
+                else if (auto* button = w->findChild<QAbstractButton*>(part))
+                    button->click();
+            }
+            return;
+        }
     }
-
-    struct Step {
-        QString window;
-        Action act;
-    };
-    std::deque<Step> steps_;
-    QStringList seen_;
+    QStringList steps_;
     QTimer timer_;
-    QElapsedTimer clock_;
+    QDeadlineTimer deadline_{20000};
 };
 
-struct Stored {
-    QStringList admin;    // pwdLength, AlphaNumeric
-    QStringList password; // Question, Answer, Password
-};
-
-Stored stored(const TempAppFolder& folder) {
-    Stored out;
-    for (const auto& row : folder.query(QStringLiteral("select pwdLength, AlphaNumeric from tbladmin")))
-        for (const QVariant& v : row) out.admin.append(decipherField(v.toString()));
-    for (const auto& row : folder.query(QStringLiteral("select Question, Answer, Password from tblPassword")))
-        for (const QVariant& v : row) out.password.append(decipherField(v.toString()));
-    return out;
-}
-
-// The program ends and is started again on the same folder: nothing but the files is kept.
-void restart(const TempAppFolder& folder) {
-    resetProgramState();
-    gPwdLength.clear();
-    gAlphaNumeric.clear();
-    gAppPath = folder.path();
-}
-
-void logOn(WindowDriver& driver, const QString& password) {
-    driver.then(QStringLiteral("frmPassword"), [password](QWidget* w) {
-        set(w, "txtPassword", password);
-        click(w, "bttnContinue");
-    });
+QString logOn(const QString& password) {
+    return QStringLiteral("frmPassword|txtPassword=%1|bttnContinue").arg(password);
 }
 
 } // namespace
@@ -130,37 +74,30 @@ class FirstRunTest : public QObject {
     std::unique_ptr<TempAppFolder> folder;
     std::unique_ptr<ScriptedDesktop> desk;
     std::unique_ptr<TestClock> clock;
-    bool mainShown = false;
 
-    bool runMain() {
-        mainShown = false;
-        return Main([this] { mainShown = true; });
+    // One start of the program on the folder, nothing but the files kept from an earlier one: kOpened or
+    // kEnded, or what went wrong.
+    QString start(const QStringList& steps) {
+        resetProgramState();
+        gPwdLength.clear();
+        gAlphaNumeric.clear();
+        gAppPath = folder->path();
+        desk->prompts.clear();
+        WindowDriver driver(steps);
+        bool shown = false;
+        const bool answered = Main([&shown] { shown = true; });
+        if (!driver.left().isEmpty()) return QStringLiteral("steps not played: ") + driver.left().join(u',');
+        if (driver.forced) return QStringLiteral("a window came that no step was for");
+        return answered != shown ? QStringLiteral("Main's answer differs from what it did") : shown ? kOpened : kEnded;
     }
-
-    // The first run as a user goes through it: rules 7 and letters with digits, question THREE answered
-    // "Green", password "Sesame12".
-    void firstRun() {
-        WindowDriver driver;
-        bool helpShown = false;
-        desk->answer(Answer::Yes);
-        driver.then(QStringLiteral("frmAdmin"), [](QWidget* w) {
-            set(w, "txtPasswordLength", QStringLiteral("7"));
-            click(w, "btnOK");
-        });
-        driver.then(QStringLiteral("frmSetup"), [&helpShown](QWidget* w) {
-            helpShown = HelpViewer::instance() && HelpViewer::instance()->isVisible();
-            QVERIFY(!w->findChild<QLabel*>(QStringLiteral("Image1"))->isVisible());
-            set(w, "txtAns3", QStringLiteral("Green"));
-            set(w, "txtPassword1", QStringLiteral("Sesame12"));
-            set(w, "txtPassword2", QStringLiteral("Sesame12"));
-            click(w, "bttnContinue");
-        });
-        QVERIFY(runMain());
-        QVERIFY(mainShown);
-        QVERIFY(driver.done());
-        QVERIFY(helpShown);
-        QVERIFY(!driver.saw(QStringLiteral("frmPassword")));
-        QVERIFY(!gFormOpen);
+    // The rules, question, answer and password as stored (one row in each table expected).
+    QStringList stored() {
+        QStringList out;
+        for (const auto& row : folder->query(QStringLiteral("select pwdLength, AlphaNumeric, Question, Answer, "
+                                                            "Password from tbladmin, tblPassword")))
+            for (const QVariant& v : row)
+                out.append(decipherField(v.toString()));
+        return out;
     }
 
 private slots:
@@ -168,114 +105,66 @@ private slots:
         folder = std::make_unique<TempAppFolder>(false);
         desk = std::make_unique<ScriptedDesktop>();
         clock = std::make_unique<TestClock>();
-        gPwdLength.clear();
-        gAlphaNumeric.clear();
     }
     void cleanup() {
         clock.reset();
         desk.reset();
         folder.reset();
-        gPwdLength.clear();
-        gAlphaNumeric.clear();
     }
 
-    void firstRunThenLogOn() {
-        firstRun();
-        if (QTest::currentTestFailed()) return;
-        QCOMPARE(desk->messages(),
-                 QStringList{"The current administrative settings are as follows: \n"
-                             "The minimum password length for Keyvale's passord is: 7\n"
-                             "Alfa/Numeric characters are required for Keyvale's password.\n\n"
-                             "Save the settings?"});
-        const Stored s = stored(*folder);
-        QCOMPARE(s.admin, (QStringList{"7", "YES"}));
-        QCOMPARE(s.password, (QStringList{"THREE", "GREEN", "SESAME12"}));
-
-        restart(*folder);
-        desk->clear();
-        WindowDriver driver;
-        logOn(driver, QStringLiteral("sesame12"));
-        QVERIFY(runMain());
-        QVERIFY(mainShown);
-        QVERIFY(driver.done());
-        QVERIFY(desk->prompts.isEmpty());
-        QVERIFY(!driver.saw(QStringLiteral("frmAdmin")));
-        QVERIFY(!driver.saw(QStringLiteral("frmSetup")));
-        QCOMPARE(gPwdLength, QStringLiteral("7"));
-        QCOMPARE(gAlphaNumeric, QStringLiteral("YES"));
+    // After a first run (rules 7 with letters and digits, question THREE answered "Green", password
+    // "Sesame12"), the second start as the steps play it; when it opens the main window, the stored
+    // password logs on, typed in lower case, at the third.
+    void laterStarts_data() {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<QString>("password"); // as stored afterwards
+        const QString mismatch = QStringLiteral("New Password and Re-enter Password do not match!");
+        QTest::newRow("lower case logs on") << QStringList{logOn("sesame12")} << QStringList{} << true << "SESAME12";
+        // The right answer to the wrong question is refused, the right pair sets the new password.
+        QTest::newRow("three failures, then recovery")
+            << QStringList{logOn("sesame1"), logOn("sesame13"), logOn("open sesame"),
+                           "frmSetup|txtAns1=green|txtPassword1=Newpass34|txtPassword2=Newpass34|bttnContinue",
+                           "frmSetup|txtAns1=|txtAns3=green|bttnContinue"}
+            << QStringList{kInvalid, kInvalid, kInvalid,
+                           "Your question and/or answer are wrong, sorry about your luck."}
+            << true << "NEWPASS34";
+        // A mismatched new password counts as a try without ending them; the fourth does. Leaving the
+        // recovery window ends the program with nothing changed.
+        QTest::newRow("mismatch, then a fourth try")
+            << QStringList{logOn("sesame1"), logOn("sesame2"),
+                           "frmPassword|txtPassword=sesame12|Check1|txtNewPassword=Newpass34|"
+                           "txtReEnterNewPassword=Newpass43|bttnContinue",
+                           logOn("sesame3"), "frmSetup|close"}
+            << QStringList{kInvalid, kInvalid, mismatch, kInvalid} << false << "SESAME12";
+    }
+    void laterStarts() {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, messages);
+        QFETCH(bool, shown);
+        QFETCH(QString, password);
+        desk->answer(Answer::Yes);
+        QCOMPARE(start({"frmAdmin|txtPasswordLength=7|btnOK",
+                        "frmSetup|txtAns3=Green|txtPassword1=Sesame12|txtPassword2=Sesame12|bttnContinue"}),
+                 kOpened);
+        QCOMPARE(desk->messages(), QStringList{"The current administrative settings are as follows: \n"
+                                               "The minimum password length for Keyvale's passord is: 7\n"
+                                               "Alfa/Numeric characters are required for Keyvale's password.\n\n"
+                                               "Save the settings?"});
+        QCOMPARE(stored(), (QStringList{"7", "YES", "THREE", "GREEN", "SESAME12"}));
         QVERIFY(!gFormOpen);
-    }
 
-    // Three wrong passwords lead to recovery; the right answer to the wrong question is refused, the
-    // right pair sets the new password, which the next start accepts.
-    void recoveryAfterThreeFailures() {
-        firstRun();
-        if (QTest::currentTestFailed()) return;
-        restart(*folder);
-        desk->clear();
-        WindowDriver driver;
-        for (const char* guess : {"sesame1", "sesame13", "open sesame"}) logOn(driver, QString::fromLatin1(guess));
-        bool recoveryMode = false;
-        driver.then(QStringLiteral("frmSetup"), [&recoveryMode](QWidget* w) {
-            recoveryMode = w->findChild<QLabel*>(QStringLiteral("Image1"))->isVisible();
-            set(w, "txtAns1", QStringLiteral("green"));
-            set(w, "txtPassword1", QStringLiteral("Newpass34"));
-            set(w, "txtPassword2", QStringLiteral("Newpass34"));
-            click(w, "bttnContinue");
-        });
-        driver.then(QStringLiteral("frmSetup"), [](QWidget* w) {
-            set(w, "txtAns1", QString());
-            set(w, "txtAns3", QStringLiteral("green"));
-            click(w, "bttnContinue");
-        });
-        QVERIFY(runMain());
-        QVERIFY(mainShown);
-        QVERIFY(driver.done());
-        QVERIFY(recoveryMode);
-        QCOMPARE(desk->messages(), (QStringList{kInvalid, kInvalid, kInvalid, kWrongAnswer}));
-        QCOMPARE(stored(*folder).password, (QStringList{"THREE", "GREEN", "NEWPASS34"}));
-        QCOMPARE(stored(*folder).admin, (QStringList{"7", "YES"}));
+        QCOMPARE(start(steps), shown ? kOpened : kEnded);
+        QCOMPARE(desk->messages(), messages);
+        QCOMPARE(gPwdLength, QStringLiteral("7")); // the rules were read back
+        QCOMPARE(stored(), (QStringList{"7", "YES", "THREE", "GREEN", password}));
+        QVERIFY(!gFormOpen);
 
-        restart(*folder);
-        desk->clear();
-        WindowDriver again;
-        logOn(again, QStringLiteral("newpass34"));
-        QVERIFY(runMain());
-        QVERIFY(again.done());
+        if (!shown) return;
+        QCOMPARE(start({logOn(password.toLower())}), kOpened);
         QVERIFY(desk->prompts.isEmpty());
     }
-
-    // A mismatched new password counts as a try without ending them; the fourth try does. Leaving the
-    // recovery window without an answer ends the program with nothing changed.
-    void mismatchThenFourthAttempt() {
-        firstRun();
-        if (QTest::currentTestFailed()) return;
-        restart(*folder);
-        desk->clear();
-        WindowDriver driver;
-        logOn(driver, QStringLiteral("sesame1"));
-        logOn(driver, QStringLiteral("sesame2"));
-        driver.then(QStringLiteral("frmPassword"), [](QWidget* w) {
-            set(w, "txtPassword", QStringLiteral("sesame12"));
-            w->findChild<QCheckBox*>(QStringLiteral("Check1"))->setChecked(true);
-            set(w, "txtNewPassword", QStringLiteral("Newpass34"));
-            set(w, "txtReEnterNewPassword", QStringLiteral("Newpass43"));
-            click(w, "bttnContinue");
-        });
-        driver.then(QStringLiteral("frmPassword"), [](QWidget* w) {
-            set(w, "txtPassword", QStringLiteral("sesame3"));
-            click(w, "bttnContinue");
-        });
-        driver.then(QStringLiteral("frmSetup"), [](QWidget* w) { w->close(); });
-        QVERIFY(!runMain());
-        QVERIFY(!mainShown);
-        QVERIFY(driver.done());
-        QCOMPARE(desk->messages(),
-                 (QStringList{kInvalid, kInvalid, "New Password and Re-enter Password do not match!", kInvalid}));
-        QCOMPARE(stored(*folder).password, (QStringList{"THREE", "GREEN", "SESAME12"}));
-        QVERIFY(!gFormOpen);
-    }
-
 };
 
 QTEST_MAIN(FirstRunTest)
