@@ -66,9 +66,12 @@ struct GridDriver {
 
 // One record to put into the database before the window opens.
 struct Rec {
-    QString group, website, user, password, description;
-    QString date = QStringLiteral("2024-01-02 10:00:00");
-    QString priorUser, priorPassword;
+    Rec(QString g, QString w, QString u = {}, QString p = {}, QString d = {},
+        QString changed = QStringLiteral("2024-01-02 10:00:00"), QString pu = {}, QString pp = {})
+        : group(std::move(g)), website(std::move(w)), user(std::move(u)), password(std::move(p)),
+          description(std::move(d)), date(std::move(changed)), priorUser(std::move(pu)),
+          priorPassword(std::move(pp)) {}
+    QString group, website, user, password, description, date, priorUser, priorPassword;
 };
 
 class MainWindowFixture : public GridDriver {
