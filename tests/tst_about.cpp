@@ -2,6 +2,7 @@
 #include "startup/modKeyvale.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempAppFolder.h"
+#include "support/Widgets.h"
 #include "tools/frmAbout.h"
 
 #include <QLabel>
@@ -11,14 +12,9 @@
 
 using namespace kv;
 using kv::test::ScriptedDesktop;
+using kv::test::child;
 
 namespace {
-
-template <typename T> T* child(QWidget& parent, const char* name) {
-    T* w = parent.findChild<T*>(QString::fromLatin1(name));
-    if (!w) qFatal("no child %s", name);
-    return w;
-}
 
 QColor textColour(QLabel* label) {
     return label->palette().color(QPalette::WindowText);

@@ -1,4 +1,5 @@
 #include "support/ScriptedDesktop.h"
+#include "support/Widgets.h"
 #include "tools/frmGeneratePassword.h"
 
 #include <QComboBox>
@@ -11,14 +12,9 @@
 
 using namespace kv;
 using kv::test::ScriptedDesktop;
+using kv::test::child;
 
 namespace {
-
-template <typename T> T* child(QWidget& parent, const char* name) {
-    T* w = parent.findChild<T*>(QString::fromLatin1(name));
-    if (!w) qFatal("no child %s", name);
-    return w;
-}
 
 QSet<QChar> charsOf(const QString& text) {
     return QSet<QChar>(text.begin(), text.end());

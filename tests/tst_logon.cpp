@@ -30,13 +30,7 @@ class LogonTest : public QObject {
 
     QLineEdit* box(const char* name) { return form->findChild<QLineEdit*>(QString::fromLatin1(name)); }
     void click(const char* name) { form->findChild<QPushButton*>(QString::fromLatin1(name))->click(); }
-    QStringList stored() {
-        QStringList out;
-        for (const auto& row : folder->query(QStringLiteral("select Question, Answer, Password from tblPassword")))
-            for (const QVariant& v : row)
-                out.append(decipherField(v.toString()));
-        return out;
-    }
+    QStringList stored() const { return folder->storedMasterRecord(); }
 
 private slots:
     void init() {

@@ -51,13 +51,7 @@ class SetupTest : public QObject {
         form = std::make_unique<frmSetup>();
         form->show();
     }
-    QStringList stored() {
-        QStringList out;
-        for (const auto& row : folder->query(QStringLiteral("select Question, Answer, Password from tblPassword")))
-            for (const QVariant& v : row)
-                out.append(decipherField(v.toString()));
-        return out;
-    }
+    QStringList stored() const { return folder->storedMasterRecord(); }
 
 private slots:
     void init() {

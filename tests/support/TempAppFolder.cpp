@@ -1,6 +1,7 @@
 #include "support/TempAppFolder.h"
 
 #include "startup/modKeyvale.h"
+#include "store/Cipher.h"
 #include "store/Options.h"
 #include "store/Schema.h"
 #include "store/modDBstuff.h"
@@ -92,6 +93,13 @@ QVariant TempAppFolder::scalar(const QString& sql, const QVariantList& params) c
 void TempAppFolder::execute(const QString& sql, const QVariantList& params) const {
     auto connection = sql::Connection::open(database(), kDatabasePassword);
     connection->execute(sql, params);
+}
+
+QStringList TempAppFolder::storedMasterRecord() const {
+    QStringList out;
+    for (const auto& row : query(QStringLiteral("select Question, Answer, Password from tblPassword")))
+        for (const QVariant& v : row) out.append(decipherField(v.toString()));
+    return out;
 }
 
 } // namespace kv::test

@@ -22,6 +22,8 @@ public:
     QList<QVariantList> query(const QString& sql, const QVariantList& params = {}) const;
     QVariant scalar(const QString& sql, const QVariantList& params = {}) const;
     void execute(const QString& sql, const QVariantList& params = {}) const;
+    // The master password record as stored, deciphered: question, answer, password (empty when none).
+    QStringList storedMasterRecord() const;
 
 private:
     QTemporaryDir dir_;
