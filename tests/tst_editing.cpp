@@ -182,17 +182,6 @@ private slots:
         QCOMPARE(f.stored("z.example")[7].toString(), QString("second-new"));
     }
 
-    void aRowChangedAfterAGroupSwitchHasItsOwnPriors() {
-        // The first row of another group stands at the same row number; its priors are its own.
-        MainWindowFixture f(kRecords, {}, options(false, false));
-        auto& combo = f.combo();
-        combo.setCurrentIndex(combo.findText("Work"));
-        emit combo.activated(combo.currentIndex());
-        f.edit(0, 3, "robert");
-        f.key(Qt::Key_Return);
-        QCOMPARE(f.stored("b.example")[6].toString(), QString("bob"));
-    }
-
     void confirmation_data() {
         QTest::addColumn<bool>("confirm");
         QTest::addColumn<int>("answer");

@@ -31,6 +31,12 @@ struct GridDriver {
 
     QTableView& view() const { return *driven->view(); }
     QString shown(int row, int column) const { return driven->model()->index(row, column).data().toString(); }
+    QStringList shownColumn(int column) const {
+        QStringList out;
+        for (int r = 0; r < driven->rowCount(); ++r)
+            out << shown(r, column);
+        return out;
+    }
     void click(int row, int column) const {
         const QModelIndex index = driven->model()->index(row, column);
         view().scrollTo(index);
@@ -69,8 +75,7 @@ struct Rec {
     Rec(QString g, QString w, QString u = {}, QString p = {}, QString d = {},
         QString changed = QStringLiteral("2024-01-02 10:00:00"), QString pu = {}, QString pp = {})
         : group(std::move(g)), website(std::move(w)), user(std::move(u)), password(std::move(p)),
-          description(std::move(d)), date(std::move(changed)), priorUser(std::move(pu)),
-          priorPassword(std::move(pp)) {}
+          description(std::move(d)), date(std::move(changed)), priorUser(std::move(pu)), priorPassword(std::move(pp)) {}
     QString group, website, user, password, description, date, priorUser, priorPassword;
 };
 
