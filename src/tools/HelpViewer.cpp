@@ -54,7 +54,12 @@ HelpViewer::HelpViewer(QWidget* parent) : QDialog(parent) {
 HelpViewer* HelpViewer::showTopic(QWidget* owner, const QString& helpFile, int context) {
     if (!theViewer) theViewer = new HelpViewer(owner);
     theViewer->openTopic(helpFile, context);
+    // Help opened together with a window that is not on screen yet (the first-run setup) comes up beside
+    // it without taking the keyboard: the user types into that window, not into the help.
+    const bool alongside = owner && !owner->isVisible();
+    theViewer->setAttribute(Qt::WA_ShowWithoutActivating, alongside);
     theViewer->show();
+    if (alongside) return theViewer;
     theViewer->raise();
     theViewer->activateWindow();
     return theViewer;
