@@ -46,6 +46,8 @@ constexpr DesignPlace kUpdatePlace{10350, 1700};
 constexpr DesignPlace kGeneratorPlace{12150, 1900};
 constexpr int kFormWidth = 14800;
 constexpr int kFormHeight = 8400;
+// Room a cell keeps on either side of its text, in pixels.
+constexpr int kCellPadding = 6;
 
 // The hourglass for as long as the window loads.
 struct BusyCursor {
@@ -190,6 +192,8 @@ void frmMain::Form_Load() {
     InitializeToolbar();
     InitializeStatusBar();
     startIdleTimer();
+    // The records are what the window is for: typing starts in the grid.
+    SSDBGrid_->setFocus();
 }
 
 void frmMain::InitializeLocalVariables() {
@@ -231,7 +235,12 @@ void frmMain::InitializeGrid() {
             } else if (is("Description")) {
                 column(2800, QStringLiteral("Description"), false);
             } else if (is("DateChanged")) {
-                column(1900, QStringLiteral("Date Changed"), true);
+                // The widths were laid out for a smaller font than today's desktops use: the date and time
+                // must still show whole.
+                const int dateWidth = SSDBGrid_->view()->fontMetrics().horizontalAdvance(
+                    displayedDate(QStringLiteral("2026-12-28 23:58:58")));
+                column(std::max(1900, pixelsToTwips(dateWidth + 2 * kCellPadding, this)),
+                       QStringLiteral("Date Changed"), true);
                 SSDBGrid_->setColumnFormat(i, displayedDate);
             } else if (is("PriorUserID")) {
                 column(1600, QStringLiteral("Prior User ID"), true);
