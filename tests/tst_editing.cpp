@@ -190,6 +190,8 @@ private slots:
         QTest::newRow("off") << false << -1 << QString("Saved Changes") << QString("edited");
         QTest::newRow("on, yes") << true << int(Answer::Yes) << QString("Saved Changes") << QString("edited");
         QTest::newRow("on, no") << true << int(Answer::No) << QString("Cancelled Changes") << QString("second");
+        QTest::newRow("on, after a new row was abandoned")
+            << true << int(Answer::No) << QString("Cancelled Changes") << QString("second");
     }
     void confirmation() {
         QFETCH(bool, confirm);
@@ -197,6 +199,13 @@ private slots:
         QFETCH(QString, status);
         QFETCH(QString, description);
         MainWindowFixture f(kRecords, {}, options(true, confirm));
+        if (QByteArray(QTest::currentDataTag()).contains("abandoned")) {
+            f.click(f.grid().rowCount(), 1);
+            f.type("Mail");
+            f.key(Qt::Key_Return);
+            f.key(Qt::Key_Escape);
+            QVERIFY(!f.grid().isEditing());
+        }
         f.edit(1, 5, "edited");
         f.edit(1, 3, "zack");
         if (answer >= 0) f.desktop.answer(Answer(answer));

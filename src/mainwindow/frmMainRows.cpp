@@ -193,6 +193,9 @@ void frmMain::SSDBGrid_BeforeInsert(bool& cancel) {
 }
 
 void frmMain::SSDBGrid_BeforeUpdate(bool& cancel) {
+    // A new row begun and then abandoned does not make the next change of a stored record a new row:
+    // that change is still confirmed when the options ask for it.
+    if (bAddMode && !SSDBGrid_->isAddNewRow()) bAddMode = false;
     statusBeforeSave_ = statusText();
     addModeBeforeSave_ = bAddMode;
     const QVariant group = SSDBGrid_->cellValue(1);
