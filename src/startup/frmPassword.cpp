@@ -26,6 +26,8 @@ constexpr int kExpandedHeight = 3190;
 constexpr int kWidth = 5760;
 constexpr int kButtonsTopCollapsed = 1140;
 constexpr int kButtonsTopExpanded = 2100;
+// The heights above are those of the whole window; its title bar and borders take this much of them.
+constexpr int kFrameHeight = 375;
 constexpr int kBoxLeft = 2640;
 constexpr int kLabelLeft = 960;
 
@@ -106,7 +108,7 @@ frmPassword::frmPassword(QWidget* parent) : QDialog(parent) {
     connect(bttnContinue, &QPushButton::clicked, this, &frmPassword::bttnContinue_Click);
     connect(bttnQuit, &QPushButton::clicked, this, &frmPassword::bttnQuit_Click);
 
-    resize(twipsToPixels(kWidth, this), twipsToPixels(kCollapsedHeight, this));
+    resize(twipsToPixels(kWidth, this), twipsToPixels(kCollapsedHeight - kFrameHeight, this));
     Form_Load();
 }
 
@@ -138,7 +140,7 @@ void frmPassword::ShowNewPasswordFields(bool show) {
     bttnContinue->move(bttnContinue->x(), buttonsTop);
     bttnQuit->move(bttnQuit->x(), buttonsTop);
     // The user cannot resize the window: only the check box changes its height.
-    setFixedSize(fixedWidth_, twipsToPixels(show ? kExpandedHeight : kCollapsedHeight, this));
+    setFixedSize(fixedWidth_, twipsToPixels((show ? kExpandedHeight : kCollapsedHeight) - kFrameHeight, this));
     (show ? txtNewPassword : txtPassword)->setFocus();
     update();
 }
