@@ -133,6 +133,24 @@ private slots:
         QCOMPARE(gDataFolder, app.path());
     }
 
+    // A database that cannot be opened is reported, and start-up ends without reaching for what is missing.
+    void unopenableDatabaseEndsStartUp() {
+        ScriptedDesktop desktop;
+        kv::test::TestClock clock;
+        TempAppFolder app(false);
+        QVERIFY(QFile::remove(app.database()));
+        bool mainShown = false;
+        QVERIFY(!Main([&mainShown] { mainShown = true; }));
+        QVERIFY(!mainShown);
+        QCOMPARE(desktop.messages(),
+                 QStringList({"Error 3024 (Could not find file '" + app.database() +
+                                  "'.) in procedure gInitializeDB of module modDBstuff",
+                              "Error 91 (Object variable or With block variable not set) in procedure GetOptions of "
+                              "Module modKeyvale",
+                              "3704 - Operation is not allowed when the object is closed."}));
+        QCOMPARE(desktop.ended, 1);
+    }
+
     void pathRoutines_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("withSeparator");

@@ -8,7 +8,7 @@ namespace kv {
 
 void GroupListSource::readRows(RowBuffer& buffer, const QVariant& start, bool readBackwards) {
     try {
-        if (!gRsMasterData) throw Error(91, QStringLiteral("Object variable or With block variable not set"));
+        if (!gRsMasterData) throw noObject();
         // An empty list is no error; anything else is reported.
         readRecordsetRows(*gRsMasterData, buffer, start, readBackwards, {}, true);
     } catch (const Error& e) {

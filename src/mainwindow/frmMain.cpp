@@ -208,7 +208,7 @@ void frmMain::InitializeLocalVariables() {
 
 void frmMain::InitializeGrid() {
     try {
-        if (!gRsChildData) throw Error(91, QStringLiteral("Object variable or With block variable not set"));
+        if (!gRsChildData) throw noObject();
         SSDBGrid_->removeAllColumns();
         iColumnCount = 0;
         const int fields = gRsChildData->fieldCount();

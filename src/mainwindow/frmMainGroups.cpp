@@ -22,10 +22,6 @@ namespace kv {
 
 namespace {
 
-Error noObject() {
-    return Error(91, QStringLiteral("Object variable or With block variable not set"));
-}
-
 // " record " or " records ", as the questions about a group's records say it.
 QString recordWord(int n) {
     return n == 1 ? QStringLiteral(" record ") : QStringLiteral(" records ");

@@ -23,10 +23,6 @@ constexpr int kPasswordColumn = 4;
 constexpr int kPriorPasswordColumn = 8;
 const QString kStoredDateFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
-Error noObject() {
-    return Error(91, QStringLiteral("Object variable or With block variable not set"));
-}
-
 } // namespace
 
 QString frmMain::storedDateNow() {

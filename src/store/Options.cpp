@@ -46,7 +46,7 @@ QString colorOptionText(qint32 color) {
 
 void GetOptions() {
     try {
-        Recordset& rs = *gRsOptions;
+        Recordset& rs = opened(gRsOptions);
         rs.moveFirst();
         while (!rs.eof()) {
             const QString name = rs.field(QStringLiteral("optionName")).toString();
@@ -116,7 +116,7 @@ void GetOptions() {
 
 void gSaveOptions() {
     try {
-        Recordset& rs = *gRsOptions;
+        Recordset& rs = opened(gRsOptions);
         auto yesNo = [](bool v) { return v ? QStringLiteral("-1") : QStringLiteral("0"); };
         rs.moveFirst();
         while (!rs.eof()) {

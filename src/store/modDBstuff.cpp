@@ -33,6 +33,15 @@ void gCloseDatabase() {
     }
 }
 
+Error noObject() {
+    return Error(91, QStringLiteral("Object variable or With block variable not set"));
+}
+
+Recordset& opened(const std::unique_ptr<Recordset>& recordset) {
+    if (!recordset) throw noObject();
+    return *recordset;
+}
+
 std::unique_ptr<Recordset> openRecordset(const QString& statement, const QVariantList& params) {
     if (!gDBConnection) throw Error(3704, QStringLiteral("Operation is not allowed when the object is closed."));
     return std::make_unique<Recordset>(gDBConnection, statement, params);

@@ -32,6 +32,11 @@ void gInitializeDB();
 // Closes the connection; the shared recordsets lose it with it.
 void gCloseDatabase();
 
+// The error of a procedure that reaches for a shared recordset start-up could not open.
+Error noObject();
+// The shared recordset, or that error when it was never opened.
+Recordset& opened(const std::unique_ptr<Recordset>& recordset);
+
 // Opens a recordset on the shared connection.
 std::unique_ptr<Recordset> openRecordset(const QString& statement, const QVariantList& params = {});
 
