@@ -1,4 +1,5 @@
 #include "startup/Main.h"
+#include "startup/ProfileFile.h"
 #include "startup/WidgetRoutines.h"
 #include "startup/modKeyvale.h"
 #include "store/Cipher.h"
@@ -12,7 +13,6 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QSettings>
 #include <QTest>
 #include <QTimer>
 
@@ -22,7 +22,7 @@ using kv::test::TempAppFolder;
 
 namespace {
 QString storedDataFolder() {
-    return QSettings(gIniFile, QSettings::IniFormat).value(QStringLiteral("Options/KeyvaleLocation")).toString();
+    return readProfileString(gIniFile, "Options", "KeyvaleLocation");
 }
 const QString kIniQuestion = QStringLiteral(
     "Error#: 75 - Path/File access error.  Error Reading the INI File, it could be corrupted.\nDo you want to delete "
@@ -41,6 +41,12 @@ private slots:
         QTest::newRow("other folder") << "[Options]\nKeyvaleLocation=/srv/keyvale\n" << "/srv/keyvale";
         QTest::newRow("long value is cut") << "[Options]\nKeyvaleLocation=/" + QString(300, 'x') + "\n"
                                            << "/" + QString(253, 'x');
+        // Written by hand: taken as written, names in any case, among other sections and keys.
+        QTest::newRow("comma, semicolon, blanks around")
+            << "[Other]\nKeyvaleLocation=/elsewhere\n\n[options]\nkeyvalelocation = /srv/a,b;c d/ \r\n"
+            << "/srv/a,b;c d/";
+        QTest::newRow("backslashes and quotes") << "[Options]\nKeyvaleLocation=\"C:\\data\\kv\\\"\n"
+                                                << "C:\\data\\kv\\";
     }
     void settingsFile() {
         QFETCH(QString, content);
@@ -58,6 +64,57 @@ private slots:
         QCOMPARE(gDataFolder, expected);
         QCOMPARE(storedDataFolder().left(254), expected);
         QVERIFY(desktop.prompts.isEmpty());
+        QCOMPARE(desktop.ended, 0);
+    }
+
+    // Writing the data folder changes its one line and keeps the rest of the file as the user left it.
+    void settingsFileWrites_data() {
+        QTest::addColumn<QString>("before"); // null: no file at all
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("new file") << QString() << "/d/"
+                                  << "[Options]\nKeyvaleLocation=/d/\n";
+        QTest::newRow("replaced among others")
+            << "; notes\n[OPTIONS]\nA=1\nkeyvalelocation=/old/\nB=2\n[Other]\nKeyvaleLocation=x\n"
+            << "/d,e/"
+            << "; notes\n[OPTIONS]\nA=1\nKeyvaleLocation=/d,e/\nB=2\n[Other]\nKeyvaleLocation=x\n";
+        QTest::newRow("added to its section") << "[Options]\nA=1\n\n[Other]\n"
+                                              << "/d/"
+                                              << "[Options]\nA=1\nKeyvaleLocation=/d/\n\n[Other]\n";
+        QTest::newRow("section added") << "[Other]\nA=1"
+                                       << "/d/"
+                                       << "[Other]\nA=1\n\n[Options]\nKeyvaleLocation=/d/\n";
+        QTest::newRow("line break refused") << "[Options]\nKeyvaleLocation=/old/\n"
+                                            << "/d/\n[Evil]"
+                                            << "[Options]\nKeyvaleLocation=/old/\n";
+    }
+    void settingsFileWrites() {
+        QFETCH(QString, before);
+        QFETCH(QString, value);
+        QFETCH(QString, after);
+        TempAppFolder app(false);
+        QFile file(app.file("keyvale.ini"));
+        if (!before.isNull()) {
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(before.toUtf8());
+            file.close();
+        }
+        QCOMPARE(writeProfileString(file.fileName(), "Options", "KeyvaleLocation", value), !value.contains('\n'));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()), after);
+    }
+
+    // Without a settings file, and with a program folder that cannot be written, start-up says so and goes
+    // on with the program folder.
+    void settingsFileCannotBeWritten() {
+        ScriptedDesktop desktop;
+        TempAppFolder app(false);
+        gAppPath = app.file("missing/");
+        InitializeINIfile();
+        QCOMPARE(desktop.messages(), QStringList({"An error has occured writing INI KeyvaleLocation setting.",
+                                                  "An error has occured writing INI KeyvaleLocation settings..."}));
+        QCOMPARE(desktop.last().icon, Icon::Exclamation);
+        QCOMPARE(gDataFolder, gAppPath);
         QCOMPARE(desktop.ended, 0);
     }
 

@@ -2,6 +2,7 @@
 
 #include "platform/Desktop.h"
 #include "platform/Error.h"
+#include "startup/ProfileFile.h"
 #include "store/Cipher.h"
 #include "store/modDBstuff.h"
 
@@ -9,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 
 namespace kv {
 
@@ -18,14 +18,9 @@ namespace {
 // The settings file keeps values of at most 254 characters, as it always has.
 constexpr int kIniValueLimit = 254;
 
-QString iniKey() { return kIniSection + QLatin1Char('/') + kIniDataFolderKey; }
-
 // Writes the data folder into the settings file; false when the file could not be written.
 bool writeDataFolder(const QString& iniFile, const QString& value) {
-    QSettings settings(iniFile, QSettings::IniFormat);
-    settings.setValue(iniKey(), value);
-    settings.sync();
-    return settings.status() == QSettings::NoError;
+    return writeProfileString(iniFile, kIniSection, kIniDataFolderKey, value);
 }
 
 } // namespace
@@ -46,13 +41,12 @@ void InitializeINIfile() {
 
 bool ReadDataFolder(const QString& iniFile) {
     try {
+        // A missing file reads as empty; one that is there and cannot be read is an error.
         QFile probe(iniFile);
-        if (QFileInfo(iniFile).isDir() || !probe.open(QIODevice::ReadOnly))
+        if (QFileInfo(iniFile).isDir() || (probe.exists() && !probe.open(QIODevice::ReadOnly)))
             throw Error(75, QStringLiteral("Path/File access error"));
         probe.close();
-        QSettings settings(iniFile, QSettings::IniFormat);
-        if (settings.status() != QSettings::NoError) throw Error(75, QStringLiteral("Path/File access error"));
-        gDataFolder = settings.value(iniKey(), QString()).toString().left(kIniValueLimit);
+        gDataFolder = readProfileString(iniFile, kIniSection, kIniDataFolderKey).left(kIniValueLimit);
         if (gDataFolder.isEmpty()) {
             gDataFolder = gAppPath;
             if (!writeDataFolder(iniFile, gDataFolder))
