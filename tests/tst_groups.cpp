@@ -83,11 +83,14 @@ private slots:
     }
 
     void aNewGroupNameOnSave_data() {
+        QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("create");
-        QTest::newRow("yes") << true;
-        QTest::newRow("no") << false;
+        QTest::newRow("yes") << "O'Brien's" << true;
+        QTest::newRow("no") << "O'Brien's" << false;
+        QTest::newRow("the start of another group's name") << "Ban" << true;
     }
     void aNewGroupNameOnSave() {
+        QFETCH(QString, name);
         QFETCH(bool, create);
         MainWindowFixture f(kRecords, {}, [] {
             gShowPasswordColumn = true;
@@ -95,7 +98,7 @@ private slots:
         });
         pick(f, "Work");
         f.click(1, 1);
-        f.type("O'Brien's");
+        f.type(name);
         f.key(Qt::Key_Tab);
         f.type("o.example");
         f.key(Qt::Key_Return);
@@ -104,16 +107,16 @@ private slots:
         QCOMPARE(f.desktop.last().text,
                  QString("The Master Group Name does not exists.\nAre you sure you want to create it?"));
         QCOMPARE(f.desktop.last().buttons, Buttons::YesNo);
-        QCOMPARE(f.count("SELECT COUNT(*) FROM tblMasterData WHERE GroupName = ?", {"O'Brien's"}), create ? 1 : 0);
-        QCOMPARE(f.count("SELECT COUNT(*) FROM tblChildData WHERE GroupName = ?", {"O'Brien's"}), create ? 1 : 0);
-        QCOMPARE(entries(f.combo()).contains("O'Brien's"), create);
+        QCOMPARE(f.count("SELECT COUNT(*) FROM tblMasterData WHERE GroupName = ?", {name}), create ? 1 : 0);
+        QCOMPARE(f.count("SELECT COUNT(*) FROM tblChildData WHERE GroupName = ?", {name}), create ? 1 : 0);
+        QCOMPARE(entries(f.combo()).contains(name), create);
         // The combo still names the group whose rows the grid shows.
         QCOMPARE(f.combo().currentText(), QString("Work"));
         QCOMPARE(f.grid().isEditing(), !create);
         QCOMPARE(f.status(), QString(create ? "Saved Record" : "Add Mode"));
         if (!create) return;
         QCOMPARE(f.grid().caption(), QString("Total Records for Group Name - Work: 2"));
-        pick(f, "O'Brien's");
+        pick(f, name);
         QCOMPARE(f.shownColumn(2), QStringList{"o.example"});
     }
 

@@ -100,6 +100,9 @@ QComboBox* GridDropDown::createEditor(QWidget* parent) {
     combo->setObjectName(objectName() + QStringLiteral("Editor"));
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
+    // No filling in as the user types: a new group name that begins like an existing one must stay as
+    // typed, so that saving it asks to create the group instead of filing the record under the other one.
+    combo->setCompleter(nullptr);
     combo->setFrame(false);
 
     auto* list = new QStandardItemModel(int(rows_.size()), int(columns_.size()), combo);
