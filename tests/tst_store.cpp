@@ -123,6 +123,15 @@ private slots:
         rs.moveNext();
         QVERIFY(!rs.find("UserID", "b"));
         QVERIFY(rs.eof());
+
+        // A name is found exactly when the database takes it as the same name.
+        addGroup("Ärzte");
+        Recordset groups(gDBConnection, kSelectMasterData);
+        for (const QString name : {"ÄRZTE", "ärzte", "Arzte"}) {
+            groups.moveFirst();
+            QCOMPARE(groups.find("GroupName", name),
+                     app.scalar("select count(*) from tblMasterData where GroupName = ?", {name}).toInt() == 1);
+        }
     }
 
     void updatesAreInTheFileAtOnce() {

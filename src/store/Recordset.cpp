@@ -10,9 +10,19 @@ constexpr std::size_t kCacheLimit = 4096;
 
 Error noCurrentRecord() { return Error(err::NoCurrentRecord, QStringLiteral("No current record.")); }
 
+// Text compares as the database's names do: A to Z match their lower case, every other character only
+// itself. A wider rule would find a group the database then does not take as the same.
 bool sameValue(const QVariant& a, const QVariant& b) {
     if (a.isNull() || b.isNull()) return a.isNull() && b.isNull();
-    return a.toString().compare(b.toString(), Qt::CaseInsensitive) == 0;
+    const QString x = a.toString();
+    const QString y = b.toString();
+    if (x.size() != y.size()) return false;
+    const auto fold = [](QChar c) {
+        return c >= QLatin1Char('A') && c <= QLatin1Char('Z') ? QChar(c.unicode() + ('a' - 'A')) : c;
+    };
+    for (qsizetype i = 0; i < x.size(); ++i)
+        if (fold(x[i]) != fold(y[i])) return false;
+    return true;
 }
 
 } // namespace
