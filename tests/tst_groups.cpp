@@ -150,6 +150,7 @@ private slots:
         row("one record, blanks around", "Joe's", "  Ann's  ",
             "Keyvale has detected 1 record associated to Group Name 'Joe's'\n", "Ann's");
         row("no records", "Empty", "Spare", "", "Spare");
+        row("case only", "Bank", "BANK", "Keyvale has detected 2 records associated to Group Name 'Bank'\n", "BANK");
         row("blanks only: no change", "Work", "   ", "Keyvale has detected 1 record associated to Group Name 'Work'\n",
             "Work");
         row("a name taken", "Work", "BANK", "Keyvale has detected 1 record associated to Group Name 'Work'\n", "Work",
@@ -170,10 +171,10 @@ private slots:
         QCOMPARE(f.desktop.prompts.first().text, prompt);
         QCOMPARE(f.desktop.prompts.first().title, QString("Rename Group Name"));
         QCOMPARE(f.desktop.messages(), message.isEmpty() ? QStringList() : QStringList{message});
-        QCOMPARE(f.count("SELECT COUNT(*) FROM tblMasterData WHERE GroupName = ?", {after}), 1);
-        QCOMPARE(f.count("SELECT COUNT(*) FROM tblChildData WHERE GroupName = ?", {after}), records);
+        QCOMPARE(f.count("SELECT COUNT(*) FROM tblMasterData WHERE GroupName = ? COLLATE BINARY", {after}), 1);
+        QCOMPARE(f.count("SELECT COUNT(*) FROM tblChildData WHERE GroupName = ? COLLATE BINARY", {after}), records);
         if (after == group) return;
-        QCOMPARE(f.count("SELECT COUNT(*) FROM tblMasterData WHERE GroupName = ?", {group}), 0);
+        QCOMPARE(f.count("SELECT COUNT(*) FROM tblMasterData WHERE GroupName = ? COLLATE BINARY", {group}), 0);
         // The window shows the group under its new name.
         QCOMPARE(f.combo().currentText(), after);
         QCOMPARE(f.grid().caption(), "Total Records for Group Name - " + after + ": " + QString::number(records));

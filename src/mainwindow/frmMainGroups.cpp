@@ -213,6 +213,10 @@ void frmMain::btnRenameGroupName_Click() {
             group->moveFirst();
             group->setField(0, newName);
             group->update();
+            // A change of case only is no change to the database's names, so it does not reach the records
+            // by itself.
+            gDBConnection->execute(QStringLiteral("Update tblChildData Set GroupName = ? Where GroupName = ?"),
+                                   {newName, name});
         } catch (const Error& e) {
             if (e.number() != err::NoCurrentRecord) throw;
         }
