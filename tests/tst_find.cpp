@@ -44,8 +44,12 @@ public:
     void setCurrentBookmark(const QVariant& b) override {
         if (marks.contains(b.toInt())) g.row = int(marks.indexOf(b.toInt()));
     }
-    void moveFirst() override { g.moveFirst(); }
-    void moveNext() override { g.moveNext(); }
+    void moveFirst() override {
+        if (!stuck) g.moveFirst();
+    }
+    void moveNext() override {
+        if (!stuck) g.moveNext();
+    }
     void moveRows(int n) override { g.moveRows(n); }
     void focusGrid() override {}
     QString cellText(int c) const override { return onRead ? (onRead(), g.cellText(c)) : g.cellText(c); }
@@ -58,6 +62,7 @@ public:
     test::FakeGrid g;
     QList<int> marks;
     std::function<void()> onRead;
+    bool stuck = false; // a row the grid cannot store keeps it where it stands
 };
 
 // The window, shown while the grid stands on `row` and `column`.
@@ -174,6 +179,20 @@ private slots:
         QCOMPARE(w.grid.g.row, s.row);
         QCOMPARE(w.grid.g.column, s.column);
         QCOMPARE(w.form.isVisible(), !s.message.isEmpty() && s.answer != int(Answer::Yes));
+        QCOMPARE(w.form.cursor().shape(), Qt::ArrowCursor);
+    }
+
+    // When the grid cannot leave its row, the search stops there instead of reading that row over and over
+    // and calling the text not found.
+    void aGridThatCannotMoveStopsTheSearch() {
+        Window w({rec("Web"), rec("First Bank"), rec("Shop")}, 2, 1);
+        w.grid.stuck = true;
+        w.combo()->setCurrentIndex(0);
+        w.type("bank");
+        w.click("btnFind");
+        QVERIFY(w.desk.messages().isEmpty());
+        QCOMPARE(w.grid.g.row, 2);
+        QVERIFY(w.form.isVisible());
         QCOMPARE(w.form.cursor().shape(), Qt::ArrowCursor);
     }
 

@@ -266,6 +266,13 @@ void frmFind::runSearch() {
     grid_.moveFirst();
     bGridMoved = true;
     bFound = false;
+    // The grid does not leave a row it cannot store, and has told the user why: the search cannot go on.
+    const auto stuck = [this](int row) {
+        if (grid_.currentRow() == row) return false;
+        unsetCursor();
+        return true;
+    };
+    if (grid_.rowCount() > 0 && stuck(0)) return;
     struct {
         int row = -1;
         int column = 0;
@@ -296,6 +303,7 @@ void frmFind::runSearch() {
         // Rows may come or go while the grid serves them, so the end is checked against the count of now.
         if (matched || row == grid_.rowCount() - 1) break;
         grid_.moveNext();
+        if (stuck(row + 1)) return;
     }
 
     if (matched) {
