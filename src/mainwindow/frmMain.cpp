@@ -58,6 +58,7 @@ struct BusyCursor {
 QLabel* statusPanel(const QString& name, QWidget* parent) {
     auto* panel = new QLabel(parent);
     panel->setObjectName(name);
+    panel->setTextFormat(Qt::PlainText); // the status quotes the user's records
     panel->setFrameShape(QFrame::Panel);
     panel->setFrameShadow(QFrame::Sunken);
     panel->setMargin(1);

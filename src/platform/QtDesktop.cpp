@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QMessageBox>
@@ -29,6 +30,8 @@ QtDesktop::~QtDesktop() = default;
 Answer QtDesktop::message(const QString& text, const QString& title, Buttons buttons, Icon icon) {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title.isEmpty() ? kAppTitle : title);
+    // Messages quote the user's records: shown as written, never read as markup or links.
+    box.setTextFormat(Qt::PlainText);
     box.setText(text);
     switch (icon) {
     case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
@@ -53,11 +56,14 @@ Answer QtDesktop::message(const QString& text, const QString& title, Buttons but
 }
 
 std::optional<QString> QtDesktop::input(const QString& prompt, const QString& title, const QString& defaultText) {
-    bool ok = false;
-    const QString answer = QInputDialog::getText(QApplication::activeWindow(), title.isEmpty() ? kAppTitle : title,
-                                                 prompt, QLineEdit::Normal, defaultText, &ok);
-    if (!ok) return std::nullopt;
-    return answer;
+    QInputDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(title.isEmpty() ? kAppTitle : title);
+    dialog.setLabelText(prompt);
+    for (QLabel* label : dialog.findChildren<QLabel*>())
+        label->setTextFormat(Qt::PlainText);
+    dialog.setTextValue(defaultText);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.textValue();
 }
 
 QString QtDesktop::browseForFolder(QObject* owner, const QString& initialFolder, const QString& title) {
