@@ -43,6 +43,13 @@ private slots:
             QCOMPARE(f.status(), QStringLiteral("Auto lockout in approx. 30 seconds. Move the mouse over the form "
                                                 "to cancel."));
             timer.Timer1_Timer();
+            // A lock-out question still open when the timer locked is answered afterwards: still one log-on.
+            f.desktop.answer(Answer::Yes);
+            trigger(f, "mnuLockOut");
+            int logOns = 0;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                logOns += qobject_cast<frmPassword*>(w) && w->isVisible();
+            QCOMPARE(logOns, 1);
         } else {
             f.desktop.answer(Answer::No);
             trigger(f, "mnuLockOut");

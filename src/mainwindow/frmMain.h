@@ -6,6 +6,7 @@
 #include "mainwindow/ViewFlags.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <array>
 #include <memory>
 
@@ -153,6 +154,7 @@ private:
     IdleTimer* Timer1_ = nullptr;
     std::unique_ptr<ExportFlow> exportFlow_;
     std::unique_ptr<frmFind> find_;
+    QPointer<QWidget> logOn_; // the log-on window while the program is locked
 
     int iColumnCount = 0;
     QString sRowUserID;

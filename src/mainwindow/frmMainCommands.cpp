@@ -102,10 +102,16 @@ int frmMain::runModal(QDialog& dialog) {
 }
 
 void frmMain::showLogOnWindow() {
+    // Locked already (the idle timer may lock while a lock-out question is still open): one log-on window.
+    if (logOn_) {
+        logOn_->activateWindow();
+        return;
+    }
     // A fresh log-on: the window shows the main window again only when the master password is accepted.
     gLoggedOn = false;
     auto* logOn = new frmPassword;
     logOn->setAttribute(Qt::WA_DeleteOnClose);
+    logOn_ = logOn;
     logOn->show();
     logOn->activateWindow();
 }
