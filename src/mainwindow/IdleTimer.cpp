@@ -85,6 +85,8 @@ void IdleTimer::Timer1_Timer() {
             setAlert(true);
             const QString sound = deliveredFile(gAppPath, QStringLiteral("AutoShutdown.wav"));
             desktop().playSound(sound, true);
+            // The user came back while the sound played: the warning is over before it was written.
+            if (!bShutdownArmed) return;
             desktop().playSound(sound, false);
             setStatusText_(warning);
             return;
