@@ -5,6 +5,8 @@
 #include "support/TempAppFolder.h"
 
 #include <QCheckBox>
+#include <QLocale>
+#include <QScopeGuard>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -90,6 +92,9 @@ private slots:
         QTest::newRow(" 7 , Yes") << " 7 " << kByOk << yes << "7" << saveSeven << info << 0 << " 7 ";
         QTest::newRow("No keeps the window") << "7" << kByCloseBox << no << nothing << saveSeven << info << 0 << "7";
         QTest::newRow("Cancel ends the program") << "7" << kByOk << cancel << nothing << saveSeven << info << 0 << "7";
+        // The rule applied reads the number with a point, so the window takes no other decimal mark.
+        QTest::newRow("6,5 where the user's decimal mark is a comma")
+            << "6,5" << kByOk << -1 << nothing << kNotNumeric << info << 0 << "6,5";
     }
     void closing() {
         QFETCH(QString, typed);
@@ -100,6 +105,9 @@ private slots:
         QFETCH(int, icon);
         QFETCH(int, beeps);
         QFETCH(QString, textAfter);
+        const QLocale before;
+        if (QByteArray(QTest::currentDataTag()).contains("decimal mark")) QLocale::setDefault(QLocale::German);
+        const auto restore = qScopeGuard([&before] { QLocale::setDefault(before); });
         frmAdmin form;
         form.show();
         auto* length = form.findChild<QLineEdit*>(QStringLiteral("txtPasswordLength"));

@@ -83,9 +83,10 @@ double leadingNumber(const QString& text) {
 
 std::optional<double> parseNumber(const QString& text) {
     const QString trimmed = text.trimmed();
+    // With a point as the decimal mark only, whatever the user's locale: the rule is applied by reading
+    // the stored text that way, so a length accepted must be read back as the same number.
     bool ok = false;
-    double value = QLocale().toDouble(trimmed, &ok);
-    if (!ok) value = QLocale::c().toDouble(trimmed, &ok);
+    const double value = QLocale::c().toDouble(trimmed, &ok);
     // "inf" and "nan" parse, but are no length.
     if (!ok || !std::isfinite(value)) return std::nullopt;
     return value;
