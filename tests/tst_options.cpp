@@ -125,6 +125,22 @@ private slots:
         QCOMPARE(app.scalar("select count(*) from tblOptions where OptionName = 'GridBackColorOdd'").toInt(), 0);
     }
 
+    // A default row the database refuses is reported once, and is not tried again when the options are saved.
+    void aRefusedDefaultRowDoesNotBlockSaving() {
+        ScriptedDesktop desktop;
+        TempAppFolder app;
+        app.execute("delete from tblOptions where OptionName = 'ExportPassword'");
+        app.execute("create trigger refuse before insert on tblOptions begin select raise(abort, 'no'); end");
+        restart();
+        QCOMPARE(desktop.messages().size(), 1);
+        QVERIFY(desktop.messages().first().endsWith("in procedure GetOptions of Module modKeyvale"));
+        gShowPasswordColumn = true; // the database still takes no new rows, but changes to its rows
+
+        gSaveOptions();
+        QCOMPARE(desktop.messages().size(), 1);
+        QCOMPARE(optionValue(app, "ShowPasswordColumn").toString(), QStringLiteral("-1"));
+    }
+
     void conversions_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("value");

@@ -110,6 +110,8 @@ void GetOptions() {
             rs.update();
         }
     } catch (const Error& e) {
+        // A row the database refused must not be tried again at every later move of the shared options.
+        if (gRsOptions) gRsOptions->cancelUpdate();
         reportError(e, QStringLiteral("GetOptions of Module modKeyvale"));
     }
 }
@@ -140,6 +142,8 @@ void gSaveOptions() {
             rs.moveNext();
         }
     } catch (const Error& e) {
+        // A row the database refused must not be tried again at every later move of the shared options.
+        if (gRsOptions) gRsOptions->cancelUpdate();
         reportError(e, QStringLiteral("gSaveOptions of Module modKeyvale"));
     }
 }
