@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCompleter>
+#include <QCursor>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QLabel>
@@ -240,7 +241,8 @@ void frmFind::cmbFieldToLookIn_Validate() {
 }
 
 void frmFind::btnFind_Click() {
-    setCursor(Qt::WaitCursor);
+    // While it searches, the pointer is the window's own icon.
+    setCursor(QCursor(windowIcon().pixmap(32, 32)));
     try {
         runSearch();
     } catch (const Error& e) {
