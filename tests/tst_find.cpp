@@ -338,7 +338,7 @@ private slots:
         Window w({rec("A"), rec("B")});
         bool busy = false;
         w.grid.onRead = [&] {
-            busy = w.form.cursor().shape() == Qt::WaitCursor;
+            busy = w.form.cursor().shape() == Qt::BitmapCursor;
             throw Error(err::NoCurrentRecord, "No current record.");
         };
         w.type("bank");
