@@ -55,9 +55,8 @@ private slots:
         QFETCH(QString, stored);
         MainWindowFixture f(kRecords, {}, options(column, true));
         f.click(3, 1);
-        QCOMPARE(f.status(), QString("Add Mode"));
         QStringList cells = {"Bank", "new.example", "neo"};
-        if (column) cells << typed.toString();
+        if (column) cells << stored;
         for (const QString& cell : cells) {
             f.type(cell);
             f.key(Qt::Key_Tab);
@@ -80,16 +79,14 @@ private slots:
             QVERIFY(f.desktop.messages().isEmpty()); // a new row is never confirmed
         }
         QCOMPARE(f.status(), QString("Saved Record"));
-        QCOMPARE(f.passwordBox().text(), stored);
         QCOMPARE(f.stored("new.example"), QVariantList({"Bank", "new.example", "neo", stored, "note", kNow, "", ""}));
-        const QString raw =
-            f.folder.scalar("SELECT Password FROM tblChildData WHERE Website = 'new.example'").toString();
-        QCOMPARE(raw, encipherField(stored));
-        QVERIFY(stored.isEmpty() || raw != stored);
+        QCOMPARE(f.folder.scalar("SELECT Password FROM tblChildData WHERE Website = 'new.example'").toString(),
+                 encipherField(stored));
         QCOMPARE(f.grid().caption(), QString("Total Records for all Groups: 4"));
     }
 
-    // A new row begins with its group name: typing elsewhere first is refused, and so is storing it blank.
+    // A new row begins with its group name: typing elsewhere first is refused, and so is storing it blank;
+    // the user stays in the row until it is put right or dropped.
     void aNewRowNeedsItsGroupName() {
         MainWindowFixture f(kRecords, {}, options(true, false));
         f.click(3, 2);
@@ -104,73 +101,28 @@ private slots:
         f.type("nogroup.example");
         f.key(Qt::Key_Return);
         f.key(Qt::Key_Return);
-        QCOMPARE(f.desktop.messages().size(), 2);
+        QCOMPARE(f.desktop.messages(), QStringList(2, "Please enter a Group Name!"));
         QCOMPARE(f.status(), QString("Group Name must be entered"));
         QCOMPARE(f.grid().currentColumn(), 1);
-        QVERIFY(f.grid().isEditing());
         QCOMPARE(f.count("SELECT COUNT(*) FROM tblChildData"), 3);
-        // The user stays in the row until it is put right or dropped.
         f.key(Qt::Key_Up);
         QCOMPARE(f.grid().currentRow(), 3);
     }
 
-    // A save writes the prior values of the row as it was when it became current, and the change date.
-    void priorValuesAndChangeDate_data() {
-        QTest::addColumn<int>("column");
-        QTest::addColumn<QStringList>("typed"); // typed in turn, each followed by Enter
-        QTest::addColumn<QVariantList>("stored");
-        QTest::newRow("user ID") << 3 << QStringList{"anna"}
-                                 << QVariantList{"anna", "pw-a", "first", kNow, "ann", "old-pw-a"};
-        QTest::newRow("user ID changed and back: nothing written")
-            << 3 << QStringList{"anna", "ann"}
-            << QVariantList{"ann", "pw-a", "first", "2024-01-02 10:00:00", "old-ann", "old-pw-a"};
-        QTest::newRow("description only: priors untouched")
-            << 5 << QStringList{"changed"} << QVariantList{"ann", "pw-a", "changed", kNow, "old-ann", "old-pw-a"};
-        QTest::newRow("password") << 4 << QStringList{"new-pw"}
-                                  << QVariantList{"ann", "new-pw", "first", kNow, "old-ann", "pw-a"};
-    }
-    void priorValuesAndChangeDate() {
-        QFETCH(int, column);
-        QFETCH(QStringList, typed);
-        QFETCH(QVariantList, stored);
-        MainWindowFixture f(kRecords, {}, options(true, false));
-        for (const QString& text : typed)
-            f.edit(0, column, text);
-        f.key(Qt::Key_Down);
-        QCOMPARE(f.stored("a.example").mid(2), stored);
-    }
-
-    // A password the field cipher would not give back unchanged is refused before anything is stored.
-    void unstorablePasswordsAreRefused_data() {
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<QString>("characters");
-        QTest::newRow("outside the code page")
-            << QString::fromUtf8("caf\u00e9\u2713\u4e2d") << QString::fromUtf8("\u2713\u4e2d");
-        QTest::newRow("code 255") << QString::fromUtf8("\u00ffes") << QString::fromUtf8("\u00ff");
-    }
-    void unstorablePasswordsAreRefused() {
-        QFETCH(QString, password);
-        QFETCH(QString, characters);
-        MainWindowFixture f(kRecords, {}, options(true, false));
-        f.click(1, 2);
-        const QString before = f.status();
-        updatePassword(f, password);
-        QCOMPARE(f.desktop.messages(), QStringList{unstorable(characters)});
-        QCOMPARE(f.desktop.last().icon, Icon::Information);
-        QCOMPARE(f.stored("z.example").mid(3, 3), QVariantList({"pw-z", "second", "2024-01-02 10:00:00"}));
-        QVERIFY(f.grid().isEditing());
-        QCOMPARE(f.status(), before);
-    }
-
-    void savingThePasswordTwiceInTheRowKeepsTheSamePrior() {
+    // The password button refuses a password the field cipher would not give back unchanged; a save keeps as
+    // prior the password the row had when it became current, however often the row is saved.
+    void updatingThePassword() {
         MainWindowFixture f(kRecords, {}, options(false, false));
         f.click(1, 2);
-        QCOMPARE(f.passwordBox().text(), QString("pw-z"));
+        updatePassword(f, QString::fromUtf8("caf\u00e9\u2713es"));
+        QCOMPARE(f.desktop.messages(), QStringList{unstorable(QString::fromUtf8("\u2713"))});
+        QCOMPARE(f.desktop.last().icon, Icon::Information);
+        QVERIFY(f.grid().isEditing());
+        QCOMPARE(f.stored("z.example").mid(3, 3), QVariantList({"pw-z", "second", "2024-01-02 10:00:00"}));
+
         for (const char* password : {"first-new", "second-new"}) {
             updatePassword(f, password);
-            QCOMPARE(f.status(), QString("Saved Changes"));
-            QCOMPARE(f.stored("z.example")[3].toString(), QString(password));
-            QCOMPARE(f.stored("z.example")[7].toString(), QString("pw-z"));
+            QCOMPARE(f.stored("z.example").mid(3), QVariantList({password, "second", kNow, "", "pw-z"}));
         }
         QCOMPARE(f.folder.scalar("SELECT PriorPassword FROM tblChildData WHERE Website = 'z.example'").toString(),
                  encipherField("pw-z"));
@@ -181,22 +133,19 @@ private slots:
         QCOMPARE(f.stored("z.example")[7].toString(), QString("second-new"));
     }
 
+    // A save writes the change date and, for a changed user ID or password, the value it replaced.
     void confirmation_data() {
         QTest::addColumn<bool>("confirm");
         QTest::addColumn<int>("answer");
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<QString>("description");
-        QTest::newRow("off") << false << -1 << QString("Saved Changes") << QString("edited");
-        QTest::newRow("on, yes") << true << int(Answer::Yes) << QString("Saved Changes") << QString("edited");
-        QTest::newRow("on, no") << true << int(Answer::No) << QString("Cancelled Changes") << QString("second");
-        QTest::newRow("on, after a new row was abandoned")
-            << true << int(Answer::No) << QString("Cancelled Changes") << QString("second");
+        QTest::newRow("off") << false << int(Answer::Yes);
+        QTest::newRow("on, yes") << true << int(Answer::Yes);
+        QTest::newRow("on, no") << true << int(Answer::No);
+        QTest::newRow("on, after a new row was abandoned") << true << int(Answer::No);
     }
     void confirmation() {
         QFETCH(bool, confirm);
         QFETCH(int, answer);
-        QFETCH(QString, status);
-        QFETCH(QString, description);
+        const bool saved = answer == int(Answer::Yes);
         MainWindowFixture f(kRecords, {}, options(true, confirm));
         if (QByteArray(QTest::currentDataTag()).contains("abandoned")) {
             f.click(f.grid().rowCount(), 1);
@@ -205,17 +154,19 @@ private slots:
             f.key(Qt::Key_Escape);
             QVERIFY(!f.grid().isEditing());
         }
-        f.edit(1, 5, "edited");
-        f.edit(1, 3, "zack");
-        if (answer >= 0) f.desktop.answer(Answer(answer));
+        f.edit(0, 5, "edited");
+        f.edit(0, 3, "anna");
+        if (confirm) f.desktop.answer(Answer(answer));
         f.key(Qt::Key_Return);
         QCOMPARE(f.desktop.messages(), confirm ? QStringList{"Save changes?"} : QStringList());
         if (confirm) QCOMPARE(f.desktop.last().buttons, Buttons::YesNo);
-        QCOMPARE(f.status(), status);
-        QCOMPARE(f.stored("z.example")[4].toString(), description);
+        QCOMPARE(f.status(), QString(saved ? "Saved Changes" : "Cancelled Changes"));
+        QCOMPARE(f.stored("a.example").mid(2),
+                 saved ? QVariantList({"anna", "pw-a", "edited", kNow, "ann", "old-pw-a"})
+                       : QVariantList({"ann", "pw-a", "first", "2024-01-02 10:00:00", "old-ann", "old-pw-a"}));
         // Refused, the row shows what is stored again.
-        QCOMPARE(f.grid().cellText(5), description);
-        QCOMPARE(f.grid().cellText(3), QString(answer == int(Answer::No) ? "zed" : "zack"));
+        QCOMPARE(f.grid().cellText(5), QString(saved ? "edited" : "first"));
+        QCOMPARE(f.grid().cellText(3), QString(saved ? "anna" : "ann"));
         QVERIFY(!f.grid().isEditing());
     }
 
@@ -228,7 +179,6 @@ private slots:
         QCOMPARE(f.desktop.messages(),
                  QStringList{"Error 3146 (refused) in procedure SSDBGrid_UnboundWriteData of Form frmMain"});
         QCOMPARE(f.grid().cellText(5), QString("first"));
-        QVERIFY(!f.grid().isEditing());
         QVERIFY(f.status() != "Saved Changes");
         // The recordset is not left holding the refused change.
         f.folder.execute("DROP TRIGGER refuse");
@@ -244,9 +194,7 @@ private slots:
         f.clickSelector(2, Qt::ControlModifier);
         f.desktop.answer(Answer::Yes);
         f.key(Qt::Key_Delete);
-        QCOMPARE(f.desktop.last().text, QString("Delete the 2 selected records?"));
-        QCOMPARE(f.count("SELECT COUNT(*) FROM tblChildData"), 1);
-        QCOMPARE(f.stored("z.example")[1].toString(), QString("z.example"));
+        QCOMPARE(f.folder.query("SELECT Website FROM tblChildData"), QList<QVariantList>{{"z.example"}});
         QCOMPARE(f.grid().caption(), QString("Total Records for all Groups: 1"));
         QCOMPARE(f.status(), QString("Current Row 1 : Bank, z.example, zed"));
     }
@@ -256,11 +204,8 @@ private slots:
         QTest::addColumn<QString>("website");
         QTest::addColumn<QString>("opened"); // empty: not opened
         QTest::addColumn<QString>("status");
-        const auto row = [](const char* name, const char* website, const char* opened, const char* status) {
-            QTest::newRow(name) << QString(website) << QString(opened) << QString(status);
-        };
-        row("www.", "www.x.com", "http://www.x.com", "Website: www.x.com selected.");
-        row("bare host", "x.com", "", "Not a valid URL structure!");
+        QTest::newRow("www.") << "www.x.com" << "http://www.x.com" << "Website: www.x.com selected.";
+        QTest::newRow("bare host") << "x.com" << "" << "Not a valid URL structure!";
     }
     void websites() {
         QFETCH(QString, website);
@@ -271,7 +216,7 @@ private slots:
         QTest::mouseClick(f.view().viewport(), Qt::LeftButton, {}, at);
         QTest::mouseDClick(f.view().viewport(), Qt::LeftButton, {}, at);
         QCOMPARE(f.desktop.openedUrls, opened.isEmpty() ? QStringList() : QStringList{opened});
-        QVERIFY(f.desktop.started.isEmpty()); // never run as a command
+        QVERIFY(f.desktop.started.isEmpty());
         QCOMPARE(f.status(), status);
     }
 

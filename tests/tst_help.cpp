@@ -1,10 +1,8 @@
 #include "startup/WidgetRoutines.h"
-#include "startup/modKeyvale.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempAppFolder.h"
 #include "tools/HelpViewer.h"
 
-#include <QFile>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
@@ -15,10 +13,6 @@ using kv::test::ScriptedDesktop;
 using kv::test::TempAppFolder;
 
 namespace {
-
-QTextBrowser* browserOf(HelpViewer* viewer) {
-    return viewer->findChild<QTextBrowser*>("txtHelp");
-}
 
 // The block that holds the named anchor, or an invalid block.
 QTextBlock anchorBlock(QTextDocument* document, const QString& name) {
@@ -48,80 +42,39 @@ private slots:
         QTRY_VERIFY(!HelpViewer::instance());
     }
 
-    // Each topic the program opens lands on its own heading, also when the window is already open at
-    // another topic.
-    void topicsOpenAtTheirHeading_data() {
-        QTest::addColumn<int>("context");
-        QTest::addColumn<QString>("heading");
-        QTest::newRow("10 main window") << 10 << "The main window";
-        QTest::newRow("20 first run") << 20 << "Getting started: the first run";
-        QTest::newRow("110 recovery") << 110 << "Setup and recovery: when you forget the master password";
-    }
-    void topicsOpenAtTheirHeading() {
-        QFETCH(int, context);
-        QFETCH(QString, heading);
+    // One window shows each topic at its heading, opened fresh or from another topic; links inside the
+    // page move within it and addresses outside it go to the user's programs.
+    void topicsAndLinks() {
         ScriptedDesktop desktop;
         TempAppFolder folder(false);
         QWidget owner;
         owner.show();
-        for (const int first : {context, context == 10 ? 110 : 10}) {
-            ShowHelpTopic(&owner, first);
-            HelpViewer* viewer = HelpViewer::instance();
-            QVERIFY(viewer);
-            QVERIFY(QTest::qWaitForWindowExposed(viewer));
-            QCOMPARE(viewer->windowTitle(), "Keyvale Help");
+        HelpViewer* viewer = nullptr;
+        for (const auto& [context, heading] :
+             {std::pair<int, QString>{110, "Setup and recovery: when you forget the master password"},
+              {10, "The main window"},
+              {20, "Getting started: the first run"}}) {
             ShowHelpTopic(&owner, context);
+            if (!viewer) viewer = HelpViewer::instance();
+            QVERIFY(viewer && QTest::qWaitForWindowExposed(viewer));
             QCOMPARE(HelpViewer::instance(), viewer);
-            QTextBrowser* browser = browserOf(viewer);
+            auto* browser = viewer->findChild<QTextBrowser*>("txtHelp");
             const QString anchor = QStringLiteral("topic%1").arg(context);
             QCOMPARE(anchorBlock(browser->document(), anchor).text(), heading);
             QTRY_VERIFY2(showsAtTop(browser, anchor), qPrintable(anchor));
             QVERIFY(browser->verticalScrollBar()->value() > 0 || context == 20);
         }
-        QVERIFY(desktop.prompts.isEmpty());
-    }
-
-    // Context numbers from 9998 on are not help topics and open nothing; a missing help file is
-    // reported in the window rather than in a message box.
-    void contextsAndMissingFile_data() {
-        QTest::addColumn<int>("context");
-        QTest::addColumn<bool>("fileThere");
-        QTest::addColumn<QString>("shown"); // empty: no window
-        QTest::newRow("9997") << 9997 << true << "The main window";
-        QTest::newRow("9998") << 9998 << true << "";
-        QTest::newRow("file missing") << 10 << false << "Help is not available";
-    }
-    void contextsAndMissingFile() {
-        QFETCH(int, context);
-        QFETCH(bool, fileThere);
-        QFETCH(QString, shown);
-        ScriptedDesktop desktop;
-        TempAppFolder folder(false);
-        if (!fileThere) QVERIFY(QFile::remove(gHelpFile));
-        ShowHelpTopic(nullptr, context);
-        HelpViewer* viewer = HelpViewer::instance();
-        QCOMPARE(viewer != nullptr, !shown.isEmpty());
-        if (viewer) {
-            QVERIFY(viewer->isVisible());
-            QVERIFY(viewer->shownText().contains(shown));
-            QCOMPARE(viewer->shownText().contains(gHelpFile), !fileThere);
-        }
-        QVERIFY(desktop.prompts.isEmpty());
-    }
-
-    // Links inside the page move within the window; addresses outside it go to the user's programs.
-    void linksAreFollowed() {
-        ScriptedDesktop desktop;
-        TempAppFolder folder(false);
-        ShowHelpTopic(nullptr, 10);
-        HelpViewer* viewer = HelpViewer::instance();
-        QVERIFY(QTest::qWaitForWindowExposed(viewer));
-        QTextBrowser* browser = browserOf(viewer);
+        auto* browser = viewer->findChild<QTextBrowser*>("txtHelp");
         emit browser->anchorClicked(QUrl("#topic110"));
         QTRY_VERIFY(showsAtTop(browser, "topic110"));
         emit browser->anchorClicked(QUrl("https://keyvale.example.org/"));
         QCOMPARE(desktop.openedUrls, QStringList{"https://keyvale.example.org/"});
         QTRY_VERIFY(showsAtTop(browser, "topic110"));
+
+        viewer->close();
+        QTRY_VERIFY(!HelpViewer::instance());
+        ShowHelpTopic(nullptr, 9997); // the highest context that still opens the help
+        QVERIFY(HelpViewer::instance());
     }
 };
 

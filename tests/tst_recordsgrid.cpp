@@ -26,9 +26,9 @@ public:
         int n = 0;
         for (; n < buffer.rowsWanted() && at >= 0 && at < ids.size(); ++n, at += step) {
             buffer.setBookmark(n, ids[at]);
-            fullRows += buffer.bookmarksOnly() ? 0 : 1;
-            for (int c = 0; c < 3 && !buffer.bookmarksOnly(); ++c)
-                buffer.setValue(n, c, data[ids[at]][c]);
+            if (buffer.bookmarksOnly()) continue;
+            ++fullRows;
+            for (int c = 0; c < 3; ++c) buffer.setValue(n, c, data[ids[at]][c]);
         }
         buffer.setRowCount(n);
     }
@@ -39,35 +39,31 @@ public:
     }
     AddResult addRow(const RowBuffer& b) override {
         if (duringAdd) duringAdd();
-        added.append({b.value(0, 0), b.value(0, 1), b.value(0, 2)});
-        if (result != StoreResult::Stored) return {result, {}};
         data.insert(nextId, {b.value(0, 0).toString(), b.value(0, 1).toString(), b.value(0, 2).toString()});
-        return {result, nextId++};
+        return {StoreResult::Stored, nextId++};
     }
+    // Records the cells handed over (null: not handed over) and the row's bookmark.
     StoreResult writeRow(const RowBuffer& b, const QVariant& bookmark) override {
-        written.append({b.value(0, 0), b.value(0, 1), b.value(0, 2)});
-        writtenAt.append(bookmark);
+        written.append({b.value(0, 0), b.value(0, 1), b.value(0, 2), bookmark});
         for (int c = 0; c < 3 && result == StoreResult::Stored; ++c)
             if (b.value(0, c).isValid()) data[bookmark.toInt()][c] = b.value(0, c).toString();
         return result;
     }
-    bool deleteRow(const QVariant& bookmark) override {
-        deleted.append(bookmark);
-        return data.remove(bookmark.toInt()) == 1;
-    }
+    bool deleteRow(const QVariant& bookmark) override { return data.remove(bookmark.toInt()) == 1; }
 
     QMap<int, QStringList> data;
     int fullRows = 0, nextId = 5000;
     StoreResult result = StoreResult::Stored;
     std::function<void()> duringAdd;
-    QList<QVariantList> added, written; // a cell not handed over is null
-    QVariantList writtenAt, deleted;
+    QList<QVariantList> written;
 };
 
-// A grid of three columns over a memory source, shown in a window of its own.
+// A grid of three columns over a memory source, shown in a window of its own; its model is checked
+// against the item model rules through every change a test makes.
 struct GridFixture : GridDriver {
     explicit GridFixture(int rows = 5) : source(rows) {
         driven = &grid;
+        tester.emplace(grid.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         grid.setDataSource(&source);
         for (int c = 0; c < 3; ++c) {
             grid.addColumn(c);
@@ -79,11 +75,11 @@ struct GridFixture : GridDriver {
         if (!QTest::qWaitForWindowActive(&grid)) qWarning("grid window not active");
         grid.reread();
     }
-    QAbstractItemModel& model() const { return *grid.model(); }
 
     ScriptedDesktop desktop;
     MemorySource source;
     RecordsGrid grid;
+    std::optional<QAbstractItemModelTester> tester;
 };
 
 } // namespace
@@ -91,35 +87,16 @@ struct GridFixture : GridDriver {
 class RecordsGridTest : public QObject {
     Q_OBJECT
 private slots:
-    void modelKeepsItsContractThroughEditsAddsAndDeletes() {
-        GridFixture f(4);
-        QAbstractItemModelTester tester(&f.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-        f.edit(1, 1, "changed");
-        f.key(Qt::Key_Down);
-        f.edit(4, 0, "new");
-        f.key(Qt::Key_Up);
-        QCOMPARE(f.grid.rowCount(), 5);
-        f.clickSelector(0);
-        f.desktop.answer(Answer::Yes);
-        f.grid.deleteSelectedRows();
-        QCOMPARE(f.grid.rowCount(), 4);
-        f.grid.setColumnVisible(2, false);
-        f.grid.addColumn(3);
-        f.grid.reread();
-    }
-
-    // The grid reads only bookmarks at reset, full rows only for rows shown, and keeps few of them.
+    // Only bookmarks are read at reset, full rows only for rows shown, and few pages of them are kept.
     void readsFullRowsOnlyForRowsShownAndKeepsFewPages() {
         GridFixture f(20000);
         QCOMPARE(f.grid.rowCount(), 20000);
         f.source.fullRows = 0;
         QCOMPARE(f.shown(12345, 1), QString("r12345c1"));
         QCOMPARE(f.source.fullRows, RecordsModel::kPageRows);
-        f.source.fullRows = 0;
         for (int r = 0; r < 20000; r += RecordsModel::kPageRows)
             QVERIFY(!f.shown(r, 0).isEmpty());
-        QCOMPARE(f.source.fullRows, 20000);
-        // A row read long ago has left the cache; a row just read has not.
+        // The page just read is still there; the first has left the cache.
         f.source.fullRows = 0;
         QCOMPARE(f.shown(19999, 2), QString("r19999c2"));
         QCOMPARE(f.source.fullRows, 0);
@@ -152,15 +129,11 @@ private slots:
         else
             f.source.result = StoreResult(result);
         f.edit(1, 0, "first");
-        f.key(Qt::Key_Tab);
-        f.key(Qt::Key_Tab);
-        f.type("third");
-        f.key(Qt::Key_Return);
+        f.edit(1, 2, "third");
         QVERIFY(f.source.written.isEmpty()); // still the same row
         f.key(Qt::Key(key));
         QCOMPARE(f.source.written,
-                 result < 0 ? QList<QVariantList>() : QList<QVariantList>({{"first", QVariant(), "third"}}));
-        QCOMPARE(f.source.writtenAt, result < 0 ? QVariantList() : QVariantList({1001}));
+                 result < 0 ? QList<QVariantList>() : QList<QVariantList>({{"first", QVariant(), "third", 1001}}));
         QCOMPARE(f.grid.currentRow(), rowAfter);
         QCOMPARE(f.shown(1, 0), shownAfter);
         QCOMPARE(f.grid.isEditing(), held);
@@ -171,27 +144,20 @@ private slots:
         QCOMPARE(f.grid.currentRow(), held ? 1 : 4);
     }
 
-    void aCellTypedBackToItsValueIsNoChange() {
+    // A cell typed back to its value is no change; Escape drops the cell, then the row.
+    void undoneChangesWriteNothing() {
         GridFixture f;
         f.edit(2, 1, "other");
-        QCOMPARE(f.model().headerData(2, Qt::Vertical).toString(), QString::fromUtf8("\u270E"));
         f.edit(2, 1, "r2c1");
         QVERIFY(!f.grid.isEditing());
-        QVERIFY(f.model().headerData(2, Qt::Vertical).toString() != QString::fromUtf8("\u270E"));
-        f.key(Qt::Key_Up);
-        QVERIFY(f.source.written.isEmpty());
-        QCOMPARE(f.grid.currentRow(), 1);
-    }
 
-    void escapeDropsTheCellThenTheRow() {
-        GridFixture f;
         f.edit(0, 0, "kept for now");
         f.click(0, 1);
         f.type("being typed");
-        f.key(Qt::Key_Escape); // the cell
+        f.key(Qt::Key_Escape);
         QCOMPARE(f.shown(0, 1), QString("r0c1"));
         QCOMPARE(f.shown(0, 0), QString("kept for now"));
-        f.key(Qt::Key_Escape); // the row
+        f.key(Qt::Key_Escape);
         QCOMPARE(f.shown(0, 0), QString("r0c0"));
         QVERIFY(!f.grid.isEditing());
         f.key(Qt::Key_Down);
@@ -204,7 +170,6 @@ private slots:
         QTest::addColumn<QStringList>("steps"); // a selector's row, +row with Shift, ^row with Ctrl; or keys
         QTest::addColumn<QVariantList>("bookmarks");
         QTest::addColumn<QString>("question");
-        QTest::newRow("one") << QStringList{"2"} << QVariantList{1002} << "Delete the selected record?";
         QTest::newRow("Shift and Ctrl") << QStringList{"1", "+3", "^5"} << QVariantList{1001, 1002, 1003, 1005}
                                         << "Delete the 4 selected records?";
         QTest::newRow("Shift+Space") << QStringList{"cell", "Shift+Down", "Shift+Space"} << QVariantList{1001, 1002}
@@ -229,20 +194,20 @@ private slots:
         QCOMPARE(f.grid.selectedBookmarks(), bookmarks);
         f.desktop.answer(Answer::No);
         f.key(Qt::Key_Delete);
-        if (question.isEmpty()) {
-            QVERIFY(f.desktop.prompts.isEmpty());
-        } else {
+        QCOMPARE(f.desktop.prompts.isEmpty(), question.isEmpty());
+        if (!question.isEmpty()) {
             QCOMPARE(f.desktop.last().text, question);
             QCOMPARE(f.desktop.last().buttons, Buttons::YesNo);
             QCOMPARE(f.desktop.last().icon, Icon::Question);
         }
-        QVERIFY(f.source.deleted.isEmpty());
+        QCOMPARE(f.source.data.size(), 6);
 
         f.desktop.answer(Answer::Yes);
         f.key(Qt::Key_Delete);
-        QCOMPARE(f.grid.rowCount(), 6 - bookmarks.size());
+        QCOMPARE(f.source.data.size(), 6 - bookmarks.size());
         for (const QVariant& b : bookmarks)
-            QVERIFY(f.source.deleted.contains(b));
+            QVERIFY(!f.source.data.contains(b.toInt()));
+        QCOMPARE(f.grid.rowCount(), f.source.data.size());
         for (int r = 0; r < f.grid.rowCount(); ++r)
             QCOMPARE(f.shown(r, 0), f.source.data.values()[r][0]);
     }
@@ -250,41 +215,35 @@ private slots:
     // While the source stores a row (and may be asking the user something), painting must not move it.
     void noRowsAreReadWhileTheSourceStoresARow() {
         GridFixture f(500);
-        int readsDuringAdd = -1;
-        QString shownDuringAdd = "not read";
+        int reads = -1;
         f.source.duringAdd = [&] {
             f.source.fullRows = 0;
-            shownDuringAdd = f.shown(250, 0); // a row never shown so far
-            readsDuringAdd = f.source.fullRows;
+            f.shown(250, 0); // a row never shown so far
+            reads = f.source.fullRows;
         };
         f.grid.moveRows(500);
         f.type("x");
         f.key(Qt::Key_Return);
         f.key(Qt::Key_Return);
-        QCOMPARE(readsDuringAdd, 0);
-        QCOMPARE(shownDuringAdd, QString());
+        QCOMPARE(reads, 0);
         QCOMPARE(f.shown(250, 0), QString("r250c0"));
     }
 
-    void exportWritesTheShownColumnsOfTheChosenRows_data() {
-        QTest::addColumn<int>("which");
-        QTest::addColumn<QStringList>("lines");
-        QTest::newRow("selected") << int(ExportRows::Selected) << QStringList{"Col 2\tCol 0", "r1c2\tr1c0"};
-        QTest::newRow("not selected") << int(ExportRows::NotSelected)
-                                      << QStringList{"Col 2\tCol 0", "r0c2\tr0c0", "r2c2\tr2c0"};
-    }
+    // Export writes the shown columns in the order shown, of the rows chosen.
     void exportWritesTheShownColumnsOfTheChosenRows() {
-        QFETCH(int, which);
-        QFETCH(QStringList, lines);
         GridFixture f(3);
         f.grid.setColumnVisible(1, false);
         f.view().horizontalHeader()->moveSection(2, 0); // the user dragged column 2 to the front
         f.clickSelector(1);
         QTemporaryDir dir;
-        f.grid.exportRows(ExportFormat::Text, ExportRows(which), dir.filePath("out.txt"));
-        QFile file(dir.filePath("out.txt"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts), lines);
+        const auto exported = [&](ExportRows which) {
+            f.grid.exportRows(ExportFormat::Text, which, dir.filePath("out.txt"));
+            QFile file(dir.filePath("out.txt"));
+            return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
+                                                  : QStringList{"not written"};
+        };
+        QCOMPARE(exported(ExportRows::Selected), QStringList({"Col 2\tCol 0", "r1c2\tr1c0"}));
+        QCOMPARE(exported(ExportRows::NotSelected), QStringList({"Col 2\tCol 0", "r0c2\tr0c0", "r2c2\tr2c0"}));
     }
 
     // The moves find and the toolbar make: past the last row is the add-new row, which has no bookmark.
@@ -292,12 +251,10 @@ private slots:
         GridFixture f(5);
         f.grid.setColumnFormat(1, [](const QVariant& v) { return "<" + v.toString() + ">"; });
         f.grid.moveRows(4);
-        QCOMPARE(f.grid.cellValue(1), QVariant("r4c1"));
         QCOMPARE(f.grid.cellText(1), QString("<r4c1>"));
         f.grid.moveNext();
         QVERIFY(f.grid.isAddNewRow());
         QCOMPARE(f.grid.currentBookmark(), QVariant());
-        QCOMPARE(f.grid.currentRow(), 5);
         f.grid.setCurrentBookmark(1001);
         QCOMPARE(f.grid.currentRow(), 1);
     }
