@@ -246,6 +246,26 @@ private slots:
         QCOMPARE(exported(ExportRows::NotSelected), QStringList({"Col 2\tCol 0", "r0c2\tr0c0", "r2c2\tr2c0"}));
     }
 
+    // Down from a new row stores it and stands on the next new row, with the editor open or closed.
+    void downStoresANewRow() {
+        GridFixture f(2);
+        int moves = 0;
+        QObject::connect(&f.grid, &RecordsGrid::rowChanged, [&moves] { ++moves; });
+        for (const bool editorOpen : {false, true}) {
+            const int rows = f.grid.rowCount();
+            f.grid.moveRows(rows);
+            moves = 0;
+            f.type("new");
+            if (!editorOpen) f.key(Qt::Key_Return);
+            f.key(Qt::Key_Down);
+            QCOMPARE(f.grid.rowCount(), rows + 1);
+            QCOMPARE(f.source.data.last().first(), QString("new"));
+            QVERIFY(f.grid.isAddNewRow());
+            QVERIFY(!f.grid.isEditing());
+            QCOMPARE(moves, 1);
+        }
+    }
+
     // The moves find and the toolbar make: past the last row is the add-new row, which has no bookmark.
     void movesReachTheAddNewRowAfterTheLast() {
         GridFixture f(5);

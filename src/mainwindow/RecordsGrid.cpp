@@ -35,6 +35,16 @@ public:
 
 protected:
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override {
+        // Down from a new row being typed stores it and goes on to the next new row.
+        const QModelIndex current = currentIndex();
+        if (action == MoveDown && current.isValid() && grid_->model_->isAdding() &&
+            grid_->model_->isAddNewRow(current.row())) {
+            if (!grid_->commitPending(false)) return current;
+            const QModelIndex next = model()->index(grid_->model_->dataRows(), current.column());
+            // The stored row pushed the cursor down with it: that is a move to another row all the same.
+            if (currentIndex() == next) grid_->currentMoved(next.row(), next.column(), current.row(), current.column());
+            return next;
+        }
         const QModelIndex target = QTableView::moveCursor(action, modifiers);
         if (target.isValid() && target.row() != currentIndex().row() && !grid_->leaveRow(target.row()))
             return currentIndex();
