@@ -87,6 +87,29 @@ private slots:
 
     // A new row begins with its group name: typing elsewhere first is refused, and so is storing it blank;
     // the user stays in the row until it is put right or dropped.
+    // A refused store keeps the cursor on its row, whatever key or click tried to leave it, and a group name
+    // of blanks is no group name.
+    void aRefusedRowKeepsTheCursor() {
+        MainWindowFixture f(kRecords, {}, options(true, false));
+        f.click(0, 4);
+        f.type("x"); // opens the cell's editor; its text is still being typed when the cursor is moved
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(editor);
+        editor->setText(QString::fromUtf8("ł"));
+        f.key(Qt::Key_Down);
+        QCOMPARE(f.desktop.messages(), QStringList{unstorable(QString::fromUtf8("ł"))});
+        QCOMPARE(f.grid().currentRow(), 0);
+        f.key(Qt::Key_Escape);
+        f.key(Qt::Key_Escape);
+        f.click(1, 1);
+        f.type(" ");
+        f.key(Qt::Key_Return);
+        f.key(Qt::Key_Return);
+        QCOMPARE(f.desktop.messages().last(), QString("Please enter a Group Name!"));
+        QCOMPARE(f.status(), QString("Group Name must be entered"));
+        QCOMPARE(f.stored("z.example")[0].toString(), QString("Bank"));
+    }
+
     void aNewRowNeedsItsGroupName() {
         MainWindowFixture f(kRecords, {}, options(true, false));
         f.click(3, 2);

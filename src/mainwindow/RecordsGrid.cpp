@@ -599,6 +599,9 @@ bool RecordsGrid::beginNewRow() {
 }
 
 bool RecordsGrid::leaveRow(int targetRow) {
+    // Text still in a cell's editor belongs to the row being left: take it in before deciding, so that a
+    // refused store keeps the cursor on that row rather than letting the change follow it elsewhere.
+    if (openEditor_ && view_->currentIndex().row() != targetRow) closeOpenEditor(true);
     if (!model_->hasEdit() || model_->editRow() == targetRow) return true;
     return commitPending(false);
 }
@@ -630,7 +633,8 @@ void RecordsGrid::goTo(int row, int column) {
 
 bool RecordsGrid::eventFilter(QObject* watched, QEvent* event) {
     // A click on a row selector moves to that row: the pending row is stored first, or the click refused.
-    if (watched == view_->verticalHeader()->viewport() && event->type() == QEvent::MouseButtonPress) {
+    // The type first: while the table is being taken down, its header may already be gone.
+    if (event->type() == QEvent::MouseButtonPress && watched == view_->verticalHeader()->viewport()) {
         const auto* press = static_cast<QMouseEvent*>(event);
         const int row = view_->verticalHeader()->logicalIndexAt(press->position().toPoint());
         if (row >= 0 && row != view_->currentIndex().row() && !leaveRow(row)) return true;

@@ -181,7 +181,7 @@ void frmMain::SSDBGrid_BeforeInsert(bool& cancel) {
     bAddMode = true;
     if (bDropDownOpen || SSDBGrid_->currentColumn() == 1) return;
     const QVariant group = SSDBGrid_->cellValue(1);
-    if (!group.isValid() || group.toString().isEmpty()) {
+    if (!group.isValid() || group.toString().trimmed().isEmpty()) {
         desktop().message(QStringLiteral("Please enter a Group Name!"), {}, Buttons::Ok, Icon::Information);
         SSDBGrid_->setCurrentColumn(1);
         cancel = true;
@@ -195,7 +195,7 @@ void frmMain::SSDBGrid_BeforeUpdate(bool& cancel) {
     statusBeforeSave_ = statusText();
     addModeBeforeSave_ = bAddMode;
     const QVariant group = SSDBGrid_->cellValue(1);
-    if (!group.isValid() || group.toString().isEmpty()) {
+    if (!group.isValid() || group.toString().trimmed().isEmpty()) {
         desktop().message(QStringLiteral("Please enter a Group Name!"), {}, Buttons::Ok, Icon::Information);
         SSDBGrid_->setCurrentColumn(1);
         cancel = true;
@@ -214,7 +214,8 @@ void frmMain::SSDBGrid_BeforeUpdate(bool& cancel) {
     if (desktop().message(QStringLiteral("Save changes?"), {}, Buttons::YesNo, Icon::Question) == Answer::No) {
         cancel = true;
         SSDBGrid_->setFocus();
-        if (bPasswordUpdate) SSDBGrid_->setCurrentColumn(kPasswordColumn);
+        // Not into the password column while it is hidden: what was typed there next would go unseen.
+        if (bPasswordUpdate && SSDBGrid_->isColumnVisible(kPasswordColumn)) SSDBGrid_->setCurrentColumn(kPasswordColumn);
         // Drop the cell being typed, then the row's other changes: the row shows what is stored.
         SSDBGrid_->cancelEdit();
         SSDBGrid_->cancelEdit();
