@@ -277,6 +277,11 @@ private slots:
         QCOMPARE(f.grid.currentBookmark(), QVariant());
         f.grid.setCurrentBookmark(1001);
         QCOMPARE(f.grid.currentRow(), 1);
+        // Never into a hidden column, where typing would change a value nobody sees.
+        f.grid.setCurrentColumn(2);
+        f.grid.setColumnVisible(1, false);
+        f.grid.setCurrentColumn(1);
+        QCOMPARE(f.grid.currentColumn(), 2);
     }
 };
 

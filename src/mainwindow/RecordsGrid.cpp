@@ -484,7 +484,8 @@ int RecordsGrid::currentColumn() const {
 }
 
 void RecordsGrid::setCurrentColumn(int column) {
-    if (column < 0 || column >= model_->columnCount()) return;
+    // The cursor never stands in a hidden column: what was typed there would change a value nobody sees.
+    if (column < 0 || column >= model_->columnCount() || !model_->column(column).visible) return;
     wantedColumn_ = column;
     const int row = activeRow();
     if (row >= 0) goTo(row, column);
