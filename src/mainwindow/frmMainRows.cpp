@@ -214,8 +214,7 @@ void frmMain::SSDBGrid_BeforeUpdate(bool& cancel) {
     if (desktop().message(QStringLiteral("Save changes?"), {}, Buttons::YesNo, Icon::Question) == Answer::No) {
         cancel = true;
         SSDBGrid_->setFocus();
-        // Not into the password column while it is hidden: what was typed there next would go unseen.
-        if (bPasswordUpdate && SSDBGrid_->isColumnVisible(kPasswordColumn)) SSDBGrid_->setCurrentColumn(kPasswordColumn);
+        if (bPasswordUpdate) SSDBGrid_->setCurrentColumn(kPasswordColumn);
         // Drop the cell being typed, then the row's other changes: the row shows what is stored.
         SSDBGrid_->cancelEdit();
         SSDBGrid_->cancelEdit();
