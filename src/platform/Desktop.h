@@ -21,9 +21,10 @@ public:
     // An empty title means the application's title, "Keyvale".
     virtual Answer message(const QString& text, const QString& title = {}, Buttons buttons = Buttons::Ok,
                            Icon icon = Icon::None) = 0;
-    // nullopt when the user cancels.
+    enum class Echo { Plain, Masked };
+    // nullopt when the user cancels. A password is typed with Echo::Masked: its characters show as "*".
     virtual std::optional<QString> input(const QString& prompt, const QString& title,
-                                         const QString& defaultText = {}) = 0;
+                                         const QString& defaultText = {}, Echo echo = Echo::Plain) = 0;
     // The empty string when the user cancels. `owner` is the window the picker belongs to (may be null).
     virtual QString browseForFolder(QObject* owner, const QString& initialFolder, const QString& title) = 0;
 

@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QLabel>
 #include <QMediaDevices>
 #include <QMediaPlayer>
@@ -55,13 +56,15 @@ Answer QtDesktop::message(const QString& text, const QString& title, Buttons but
     }
 }
 
-std::optional<QString> QtDesktop::input(const QString& prompt, const QString& title, const QString& defaultText) {
+std::optional<QString> QtDesktop::input(const QString& prompt, const QString& title, const QString& defaultText,
+                                        Echo echo) {
     QInputDialog dialog(QApplication::activeWindow());
     dialog.setWindowTitle(title.isEmpty() ? kAppTitle : title);
     dialog.setLabelText(prompt);
     for (QLabel* label : dialog.findChildren<QLabel*>())
         label->setTextFormat(Qt::PlainText);
     dialog.setTextValue(defaultText);
+    if (echo == Echo::Masked) dialog.setTextEchoMode(QLineEdit::Password);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.textValue();
 }

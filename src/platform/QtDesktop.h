@@ -18,7 +18,8 @@ public:
     ~QtDesktop() override;
 
     Answer message(const QString& text, const QString& title, Buttons buttons, Icon icon) override;
-    std::optional<QString> input(const QString& prompt, const QString& title, const QString& defaultText) override;
+    std::optional<QString> input(const QString& prompt, const QString& title, const QString& defaultText,
+                                 Echo echo) override;
     QString browseForFolder(QObject* owner, const QString& initialFolder, const QString& title) override;
     bool openUrl(const QString& url) override;
     bool openFolder(const QString& folder) override;

@@ -32,8 +32,9 @@ Answer ScriptedDesktop::message(const QString& text, const QString& title, Butto
     return a;
 }
 
-std::optional<QString> ScriptedDesktop::input(const QString& prompt, const QString& title, const QString&) {
-    prompts.append({Prompt::Kind::Input, prompt, title, Buttons::Ok, Icon::None});
+std::optional<QString> ScriptedDesktop::input(const QString& prompt, const QString& title, const QString&,
+                                              Echo echo) {
+    prompts.append({Prompt::Kind::Input, prompt, title, Buttons::Ok, Icon::None, echo == Echo::Masked});
     if (replies_.empty() || replies_.front().isButton) {
         failUnexpected(prompt);
         return std::nullopt;

@@ -15,6 +15,7 @@ struct Prompt {
     QString title; // as passed; empty means "Keyvale"
     Buttons buttons = Buttons::Ok;
     Icon icon = Icon::None;
+    bool masked = false; // an input box whose characters show as "*"
 };
 
 // The desktop of the tests: records every call and answers prompts from a queue. A prompt with no
@@ -40,7 +41,8 @@ public:
     void answerFolder(const QString& folder) { answerInput(folder); }
 
     Answer message(const QString& text, const QString& title, Buttons buttons, Icon icon) override;
-    std::optional<QString> input(const QString& prompt, const QString& title, const QString& defaultText) override;
+    std::optional<QString> input(const QString& prompt, const QString& title, const QString& defaultText,
+                                 Echo echo) override;
     QString browseForFolder(QObject* owner, const QString& initialFolder, const QString& title) override;
     bool openUrl(const QString& url) override;
     bool openFolder(const QString& folder) override;

@@ -1,0 +1,73 @@
+// keyvale_gui
+#pragma once
+
+// What every benchmark of keyvale-bench shares: a desktop that answers without a window, a database built
+// as a user would have it, the figures' output, and the registry of suites. A suite registers itself from
+// its own file with KV_BENCH_SUITE, so adding one needs no edit elsewhere.
+
+#include "platform/Desktop.h"
+
+#include <QString>
+#include <functional>
+#include <vector>
+
+namespace kv::bench {
+
+inline constexpr int kGroups = 50;
+
+// Answers every prompt without a window, so that nothing waits for a user: OK, No, cancel.
+class SilentDesktop final : public Desktop {
+public:
+    Answer message(const QString& text, const QString&, Buttons buttons, Icon) override;
+    std::optional<QString> input(const QString&, const QString&, const QString&, Echo) override {
+        return std::nullopt;
+    }
+    QString browseForFolder(QObject*, const QString&, const QString&) override { return folderAnswer; }
+    bool openUrl(const QString&) override { return false; }
+    bool openFolder(const QString&) override { return false; }
+    bool startDetached(const QString&, const QStringList&) override { return false; }
+    void playSound(const QString&, bool) override {}
+    void playTune(const QString&) override {}
+    void stopTune() override {}
+    void beep() override {}
+    void setClipboardText(const QString&) override {}
+    void endApplication() override {}
+    QString folderAnswer; // what the folder picker returns
+    Answer yesNoAnswer = Answer::No;
+};
+
+QString groupName(int g);
+// A database file `keyvale.mdb` in `folder` holding `records` records in 50 groups, with realistic field
+// lengths and enciphered passwords.
+void buildDatabase(const QString& folder, int records);
+double peakRssMegabytes();
+// One figure: "<measure> <records> <value> <unit>".
+void report(const char* measure, int records, double value, const char* unit);
+
+// Opens the database in `folder` as the program does at start-up (shared paths, connection, options),
+// with a silent desktop installed; the destructor closes everything again.
+class OpenedDatabase {
+public:
+    explicit OpenedDatabase(const QString& folder);
+    ~OpenedDatabase();
+    SilentDesktop desktop;
+};
+
+// A suite measures one area at each of its sizes; each size runs in a fresh process of its own, on a
+// fresh database of that size in `folder`. It returns 0 when every measurement ran.
+struct Suite {
+    const char* name;
+    std::vector<int> sizes;
+    std::function<int(const QString& folder, int records)> measure;
+};
+std::vector<Suite>& suites();
+struct SuiteRegistration {
+    explicit SuiteRegistration(Suite suite) { suites().push_back(std::move(suite)); }
+};
+
+} // namespace kv::bench
+
+#define KV_BENCH_CONCAT2(a, b) a##b
+#define KV_BENCH_CONCAT(a, b) KV_BENCH_CONCAT2(a, b)
+#define KV_BENCH_SUITE(...) \
+    static const ::kv::bench::SuiteRegistration KV_BENCH_CONCAT(kvBenchSuite, __LINE__){::kv::bench::Suite{__VA_ARGS__}}
