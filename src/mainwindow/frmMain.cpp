@@ -10,6 +10,7 @@
 #include "platform/Units.h"
 #include "startup/WidgetRoutines.h"
 #include "startup/modKeyvale.h"
+#include "store/DateText.h"
 #include "store/Options.h"
 #include "store/modDBstuff.h"
 #include "tools/frmFind.h"

@@ -128,9 +128,6 @@ private:
     StoreResult SSDBGrid_UnboundWriteData(const RowBuffer& buffer, const QVariant& bookmark);
     bool SSDBGrid_UnboundDeleteRow(const QVariant& bookmark);
 
-    // Date and time as DateChanged stores them, and as the grid shows them.
-    static QString storedDateNow();
-    static QString displayedDate(const QVariant& stored);
     void colorGroupList();
 
     GroupListSource groupListSource_;

@@ -8,11 +8,11 @@
 #include "platform/Desktop.h"
 #include "platform/Error.h"
 #include "store/Cipher.h"
+#include "store/DateText.h"
 #include "store/Options.h"
 #include "store/modDBstuff.h"
 
 #include <QLineEdit>
-#include <QLocale>
 #include <optional>
 
 namespace kv {
@@ -21,18 +21,8 @@ namespace {
 
 constexpr int kPasswordColumn = 4;
 constexpr int kPriorPasswordColumn = 8;
-const QString kStoredDateFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
 } // namespace
-
-QString frmMain::storedDateNow() {
-    return clock().now().toString(kStoredDateFormat);
-}
-
-QString frmMain::displayedDate(const QVariant& stored) {
-    const QDateTime when = QDateTime::fromString(stored.toString(), kStoredDateFormat);
-    return when.isValid() ? QLocale().toString(when, QLocale::ShortFormat) : stored.toString();
-}
 
 // ---- Data events
 
