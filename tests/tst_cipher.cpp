@@ -60,6 +60,24 @@ private slots:
         QCOMPARE((QList<int>{seed, passes, step}), (QList<int>{255, 1, 20}));
     }
 
+    // The key's shifts are worked out once and reused; every length, in any order of calls, must still
+    // give what the cipher's own arithmetic gives.
+    void reusedShiftsAgree() {
+        const QList<CipherKey> keys{kFieldKey, kOldFileKey, {300, 5, 3, 2, 0}, {1, 499, 5, 5, 7}};
+        for (const int length : {5, 0, 1, 17, 3, 64, 2, 255, 40}) {
+            QList<int> text;
+            for (int i = 0; i < length; ++i) text.append(1 + (i * 37 + length) % 254);
+            const QString plain = fromCodes(text);
+            for (CipherKey key : keys) {
+                CipherKey a = key, b = key;
+                const QString enciphered = Encipher(a.seed, a.step, a.divisor, a.factor, a.passes, false, plain);
+                QCOMPARE(encipherWith(key, plain), enciphered);
+                QCOMPARE(decipherWith(key, enciphered),
+                         Decipher(b.seed, b.step, b.divisor, b.factor, b.passes, false, enciphered));
+            }
+        }
+    }
+
     void windows1252() {
         QCOMPARE(codes(QStringLiteral("\u20AC\u0081\u2122\u00FF")), (QList<int>{0x80, 0x81, 0x99, 0xFF}));
         QCOMPARE(codes(QStringLiteral("\u4E2D")), QList<int>{'?'});

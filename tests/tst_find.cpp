@@ -1,103 +1,47 @@
-#include "platform/Error.h"
-#include "support/FakeGrid.h"
-#include "support/ScriptedDesktop.h"
-#include "support/Widgets.h"
+// keyvale_gui
+#include "store/DateText.h"
 #include "tools/frmFind.h"
+#include "support/Widgets.h"
+#include "tst_main_driver.h"
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
-#include <functional>
+#include <QProgressDialog>
+#include <QTimer>
 
 using namespace kv;
+using test::Rec;
 
 namespace {
 
-const QStringList kCaptions = {QString(),     "Group Name",   "Website",       "User ID",       "Password",
-                               "Description", "Date Changed", "Prior User ID", "Prior Password"};
+// Filler rows between the "A" groups and the "Z" groups, enough to cross the grid's cached pages. They match
+// none of the searches below.
+constexpr int kFillers = 3000;
+const QString kFillerGroup = "M filler";
 
-// One record as the grid shows it. The ID column begins with "Bank" so that searching it would show.
-QStringList rec(const QString& website, const QString& description = {}, const QString& password = "pw") {
-    return {"Bank-id", "Personal", website, "joe", password, description, "01/02/2024 10:00:00 am", "", ""};
+// A record in group `g` with `website`, its other fields given or plain.
+Rec rec(const QString& g, const QString& website, const QString& description = {}, const QString& password = "pw",
+        const QString& date = "2024-01-02 10:00:00") {
+    return Rec(g, website, "joe", password, description, date, "", "");
 }
 
-template <class... T> void row(const char* name, const T&... values) {
-    (QTest::newRow(name) << ... << values);
-}
-
-// The records grid as the window sees it. Bookmark 3 was deleted since the recordset was opened, so the rows
-// carry bookmarks 1, 2, 4, 5... A grid that is stuck keeps a row it cannot store; reading a cell may fail.
-class Grid final : public GridOperations {
-public:
-    explicit Grid(const QList<QStringList>& rows) : g(kCaptions, rows) {}
-    int rowCount() const override { return g.rowCount(); }
-    int columnCount() const override { return g.columnCount(); }
-    int currentColumn() const override { return g.currentColumn(); }
-    void setCurrentColumn(int c) override { g.setCurrentColumn(c); }
-    int currentRow() const override { return g.currentRow(); }
-    QVariant currentBookmark() const override {
-        return g.row >= 0 && g.row < g.rowCount() ? QVariant(g.row + (g.row < 2 ? 1 : 2)) : QVariant();
-    }
-    void setCurrentBookmark(const QVariant& b) override { g.row = b.toInt() - (b.toInt() < 3 ? 1 : 2); }
-    void moveFirst() override {
-        if (!stuck) g.moveFirst();
-    }
-    void moveNext() override { g.moveNext(); }
-    void moveRows(int n) override { g.moveRows(n); }
-    void focusGrid() override {}
-    QString cellText(int c) const override { return onRead ? (onRead(), g.cellText(c)) : g.cellText(c); }
-    QVariant cellValue(int c) const override { return g.cellValue(c); }
-    bool isColumnVisible(int c) const override { return g.isColumnVisible(c); }
-    void setColumnVisible(int c, bool v) override { g.setColumnVisible(c, v); }
-    QList<QVariant> selectedBookmarks() const override { return {}; }
-    void exportRows(ExportFormat, ExportRows, const QString&, const QString&) override {}
-
-    test::FakeGrid g;
-    std::function<void()> onRead;
-    bool stuck = false;
-};
-
-// The window, shown while the grid stands on `row` and `column`.
-struct Window {
-    test::ScriptedDesktop desk;
-    Grid grid;
-    frmFind form{grid};
-
-    explicit Window(const QList<QStringList>& rows, int row = 0, int column = 0) : grid(rows) {
-        grid.g.row = row;
-        grid.g.column = column;
-        form.show();
-    }
-    template <class W> W* child(const char* name) { return test::child<W>(form, name); }
-    QComboBox* combo() { return child<QComboBox>("cmbFieldToLookIn"); }
-    QLineEdit* text() { return child<QLineEdit>("txtFindContent"); }
-    QPushButton* find() { return child<QPushButton>("btnFind"); }
-    void type(const QString& t) { QTest::keyClicks(text(), t); }
-    // Queued work (the list's check when it loses the focus) runs before the next step, as in the event loop.
-    void click(const char* button) {
-        QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton);
-        QCoreApplication::processEvents();
-    }
-    void activate() {
-        form.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-    }
-};
-
-// One search: what is asked, in what rows, the answer to a question (0 when none is expected), the message
-// expected and where the grid stands afterwards.
+// One search through Find over the records (stored in reverse display order, so that the order the file
+// gives them in is not the grid's), started from the grid's first row and first column.
 struct Search {
     QString field, text;
     bool anyPart, whole;
-    QList<QStringList> rows;
-    int answer;
-    QString message;
-    int row, column;
-    bool stuck = false, fails = false;
+    QList<Rec> rows;
+    int answer;      // to the question, 0 when none is expected
+    QString message; // what Find says, empty for none
+    QString website; // of the row the grid is left on; empty for the last row
+    int column;      // where the grid is left
+    QString group = {};  // shown in the group combo, empty for all groups
+    bool shown = false;  // the Password and prior columns shown
+    bool cancel = false; // Cancel in the progress dialog (only the large grid takes long enough to show it)
 };
+
+QString question(const QString& matched) {
+    return "A whole match was not found.  However, '" + matched + "' was found.\nWould you like to go to this record?";
+}
 
 } // namespace
 
@@ -105,164 +49,198 @@ Q_DECLARE_METATYPE(Search)
 
 class TestFind : public QObject {
     Q_OBJECT
+
+    // The real main window over `rows` (and the fillers when `large`), the grid on its first row and column.
+    static std::unique_ptr<test::MainWindowFixture> open(QList<Rec> rows, bool large, bool shown) {
+        std::reverse(rows.begin(), rows.end());
+        auto w = std::make_unique<test::MainWindowFixture>(rows, QStringList{kFillerGroup, "Empty"}, [shown] {
+            gShowPasswordColumn = shown;
+            gShowPriorUserIDPassword = shown;
+        });
+        if (large) {
+            w->folder.execute("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?) "
+                              "INSERT INTO tblChildData (GroupName, Website, UserID, Password, Description, "
+                              "DateChanged, PriorUserID, PriorPassword) SELECT ?, printf('f%04d.example', i), 'u', "
+                              "?, 'filler', '2024-01-02 10:00:00', '', ? FROM n",
+                              {kFillers, kFillerGroup, encipherField("pw"), encipherField("")});
+            w->form->UpdateComboGroupName();
+        }
+        return w;
+    }
+
+    // Opens Find with Ctrl+F, as the user does, and runs `inside` while it is up (it is modal); Esc then
+    // closes whatever is still open, so that a failed check never leaves the test waiting.
+    static void withFind(test::MainWindowFixture& w, const std::function<void(frmFind&)>& inside) {
+        QApplication::setActiveWindow(w.form.get());
+        QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+        bool ran = false;
+        QTimer::singleShot(0, w.form.get(), [&] {
+            ran = true;
+            auto* find = w.form->findChild<frmFind*>();
+            QVERIFY(find && find->isVisible());
+            QApplication::setActiveWindow(find);
+            QVERIFY(QTest::qWaitForWindowActive(find));
+            inside(*find);
+            if (find->isVisible()) QTest::keyClick(find, Qt::Key_Escape);
+        });
+        QTest::keyClick(w.form.get(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(ran);
+    }
+
 private slots:
     void search_data() {
         QTest::addColumn<Search>("s");
+        QTest::addColumn<bool>("large");
         const QString all = "All Fields", web = "Website", none;
-        const auto ask = [](const QString& matched) {
-            return "A whole match was not found.  However, '" + matched +
-                   "' was found.\nWould you like to go to this record?";
-        };
-        const QString failed = "Error 3021 (No current record.) in procedure btnFind of Form frmFind";
         const int yes = int(Answer::Yes), no = int(Answer::No);
-        row("beginning: blanks around the text dropped, case ignored",
-            Search{all, "  BANK ", false, false, {rec("First Bank"), rec("Bank of Kent")}, 0, none, 1, 2});
-        row("any part, all fields: blanks in the text searched for, row by row before column by column",
-            Search{all, " bank", true, false, {rec("Banking", "savings at bank"), rec("my bank")}, 0, none, 0, 5});
-        row("all fields: columns in order, hidden ones too, never the ID",
-            Search{all, "bank", false, false, {rec("Web", "Bank Two", "Bank One")}, 0, none, 0, 4});
-        row("one field: other columns are not searched",
-            Search{"Description", "bank", false, false, {rec("Bank of Kent", "x"), rec("W", "bank")}, 0, none, 1, 5});
-        row("whole, any part: a later occurrence that is a word amid others",
-            Search{web, "bank", true, true, {rec("Banking"), rec("Banking at my BANK today")}, 0, none, 1, 2});
-        row("whole, any part: candidate refused",
-            Search{web, "bank", true, true, {rec("Web"), rec("eBANKING"), rec("Bankers")}, no, ask("BANK"), 2, 2});
-        row("whole, beginning: the whole cell",
-            Search{all, "BANK", false, true, {rec("Bank of Kent"), rec("bank")}, 0, none, 1, 2});
-        row("whole, beginning: candidate taken, quoting the whole cell",
-            Search{web, "bank", false, true, {rec("Web"), rec("Bank of Kent")}, yes, ask("Bank of Kent"), 1, 2});
-        row("whole, all fields: a word in a later column beats a candidate",
-            Search{all, "bank", true, true, {rec("Webbank", "my bank")}, 0, none, 0, 5});
-        row("whole, all fields: candidate keeps its column",
-            Search{all, "bank", true, true, {rec("Web", "Bankers"), rec("Shop", "Banking")}, yes, ask("Bank"), 0, 5});
-        row("not found: the grid stays on the last row",
-            Search{all, "bank", false, false, {rec("Web"), rec("Shop", "First Bank")}, 0, "Text not found!", 1, 8});
-        row("empty grid", Search{all, "bank", false, false, {}, 0, "Text not found!", -1, 1});
-        // The grid has told the user why it cannot leave its row; the search must not call the text not found.
-        row("the grid cannot leave its row",
-            Search{all, "bank", false, false, {rec("Web"), rec("First Bank"), rec("Shop")}, 0, none, 2, 0, true});
-        row("reading a cell fails",
-            Search{all, "bank", false, false, {rec("A"), rec("B")}, 0, failed, 0, 1, false, true});
+        const QString date = "2023-07-08 09:10:11";
+        const QList<std::pair<const char*, Search>> cases{
+            {"beginning: blanks around the text dropped, case ignored",
+             {all, "  BANK ", false, false, {rec("A", "First Bank"), rec("Z", "Bank of Kent")}, 0, none, "Bank of Kent", 2}},
+            {"any part: blanks in the text searched for, row by row before column by column",
+             {all, " bank", true, false, {rec("A", "Banking", "savings at bank"), rec("Z", "my bank")}, 0, none, "Banking", 5}},
+            {"hidden Password column searched; the cursor stays in the last shown column before it",
+             {all, "bank", false, false, {rec("A", "Web", "Bank Two", "Bank One")}, 0, none, "Web", 3}},
+            {"shown Password column",
+             {all, "bank", false, false, {rec("A", "Web", "Bank Two", "Bank One")}, 0, none, "Web", 4, {}, true}},
+            {"one field: other columns are not searched",
+             {"Description", "bank", false, false, {rec("A", "Bank of Kent", "x"), rec("Z", "W", "bank")}, 0, none, "W", 5}},
+            {"the date as the grid shows it",
+             {"Date Changed", displayedDate(date), false, false, {rec("A", "a"), rec("Z", "z", "", "pw", date)}, 0, none, "z", 6}},
+            {"whole, any part: a later occurrence that is a word",
+             {web, "bank", true, true, {rec("A", "Banking"), rec("Z", "Banking at my BANK today")}, 0, none,
+              "Banking at my BANK today", 2}},
+            {"whole, any part: candidate refused, the grid on the last row",
+             {web, "bank", true, true, {rec("A", "Web"), rec("A", "eBANKING"), rec("Z", "Bankers")}, no, question("BANK"), {}, 2}},
+            {"whole, beginning: the whole cell", {all, "BANK", false, true, {rec("A", "Bank of Kent"), rec("Z", "bank")}, 0, none, "bank", 2}},
+            {"whole, beginning: candidate taken, quoting the whole cell",
+             {web, "bank", false, true, {rec("A", "Web"), rec("Z", "Bank of Kent")}, yes, question("Bank of Kent"), "Bank of Kent", 2}},
+            {"whole, all fields: candidate keeps its column",
+             {all, "bank", true, true, {rec("A", "Web", "Bankers"), rec("Z", "Shop", "Banking")}, yes, question("Bank"), "Web", 5}},
+            {"not found: the grid on the last row, in its last shown column",
+             {all, "bank", false, false, {rec("A", "Web"), rec("Z", "Shop", "My Bank")}, 0, "Text not found!", {}, 6}},
+            {"not found, all columns shown",
+             {all, "bank", false, false, {rec("Z", "Shop")}, 0, "Text not found!", {}, 8, {}, true}},
+            {"a filtered group: only its rows",
+             {all, "bank", false, false, {rec("A", "Bank A"), rec("Z", "Shop"), rec("Z", "Bank Z")}, 0, none, "Bank Z", 2, "Z"}},
+            {"an empty grid", {all, "bank", false, false, {rec("A", "Bank")}, 0, "Text not found!", {}, 1, "Empty"}},
+        };
+        for (const bool large : {false, true})
+            for (const auto& [name, s] : cases)
+                QTest::addRow("%s%s", large ? "large: " : "", name) << s << large;
+        QTest::addRow("large: Cancel in the progress dialog leaves the grid where it was")
+            << Search{all, "nowhere", false, false, {rec("A", "Web"), rec("Z", "Shop")}, 0, none, "Web", 1, {}, false, true}
+            << true;
     }
     void search() {
         QFETCH(Search, s);
-        Window w(s.rows, int(s.rows.size()) - 1); // every search starts at the first row, wherever the grid stands
-        w.grid.g.hidden = {0, 4, 7, 8};
-        w.grid.stuck = s.stuck;
-        bool busy = false; // while it searches, the pointer is the window's icon
-        w.grid.onRead = [&] {
-            busy = w.form.cursor().shape() == Qt::BitmapCursor;
-            if (s.fails) throw Error(err::NoCurrentRecord, "No current record.");
-        };
-        w.combo()->setCurrentIndex(w.combo()->findText(s.field));
-        w.type(s.text);
-        w.child<QCheckBox>("chkAnyPartOfField")->setChecked(s.anyPart);
-        w.child<QCheckBox>("chkWholeFieldOnly")->setChecked(s.whole);
-        if (s.answer) w.desk.answer(Answer(s.answer));
-        w.click("btnFind");
-
-        QCOMPARE(w.desk.messages(), s.message.isEmpty() ? QStringList() : QStringList{s.message});
-        if (!s.message.isEmpty()) {
-            QCOMPARE(w.desk.last().title, QString());
-            QCOMPARE(w.desk.last().buttons, s.answer ? Buttons::YesNo : Buttons::Ok);
-            QCOMPARE(w.desk.last().icon, s.answer ? Icon::Question : s.fails ? Icon::None : Icon::Information);
-            QCOMPARE(w.desk.beeps, s.answer ? 1 : 0);
+        QFETCH(bool, large);
+        auto w = open(s.rows, large, s.shown);
+        if (!s.group.isEmpty()) {
+            const int index = w->combo().findText(s.group);
+            w->combo().setCurrentIndex(index);
+            emit w->combo().activated(index);
         }
-        QCOMPARE(w.grid.g.row, s.row);
-        QCOMPARE(w.grid.g.column, s.column);
-        QCOMPARE(w.form.isVisible(), s.stuck || (!s.message.isEmpty() && s.answer != int(Answer::Yes)));
-        QCOMPARE(busy, !s.rows.isEmpty() && !s.stuck);
-        QCOMPARE(w.form.cursor().shape(), Qt::ArrowCursor);
+        w->grid().moveFirst();
+        w->grid().setCurrentColumn(1);
+        if (s.answer) w->desktop.answer(Answer(s.answer));
+
+        // The progress dialog, when one comes up: the pointer is Find's own icon meanwhile.
+        bool iconPointer = false, dialogShown = false;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            auto* dialog = w->form->findChild<QProgressDialog*>("BusyProgress");
+            if (!dialog || !dialog->isVisible()) return;
+            dialogShown = true;
+            iconPointer = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::BitmapCursor;
+            if (s.cancel) dialog->cancel();
+        });
+        watch.start(0);
+
+        withFind(*w, [&](frmFind& find) {
+            test::child<QComboBox>(find, "cmbFieldToLookIn")->setCurrentText(s.field);
+            test::child<QLineEdit>(find, "txtFindContent")->setText(s.text);
+            test::child<QCheckBox>(find, "chkAnyPartOfField")->setChecked(s.anyPart);
+            test::child<QCheckBox>(find, "chkWholeFieldOnly")->setChecked(s.whole);
+            QTest::mouseClick(test::child<QPushButton>(find, "btnFind"), Qt::LeftButton);
+
+            QCOMPARE(w->desktop.messages(), s.message.isEmpty() ? QStringList() : QStringList{s.message});
+            if (!s.message.isEmpty()) {
+                QCOMPARE(w->desktop.last().buttons, s.answer ? Buttons::YesNo : Buttons::Ok);
+                QCOMPARE(w->desktop.last().icon, s.answer ? Icon::Question : Icon::Information);
+                QCOMPARE(w->desktop.beeps, s.answer ? 1 : 0);
+            }
+            const int rows = w->grid().rowCount();
+            if (s.website.isEmpty()) // the last row, or the add-new row of an empty grid
+                QCOMPARE(w->grid().currentRow(), std::max(rows - 1, 0));
+            else
+                QCOMPARE(w->grid().cellText(2), s.website);
+            QCOMPARE(w->grid().currentColumn(), s.column);
+            QCOMPARE(find.isVisible(), s.cancel || (!s.message.isEmpty() && s.answer != yesAnswer()));
+            QVERIFY(!QApplication::overrideCursor());
+            QCOMPARE(iconPointer, dialogShown);
+            if (s.cancel) QVERIFY(dialogShown);
+        });
     }
 
-    // After a failed search, leaving puts the grid back where it stood (by bookmark, past the deleted one).
-    // The window keeps what the user left in it, but the next showing picks the entry of the grid's column
-    // afresh, replacing a text typed over the list even when the entry stays the same.
-    void leaveAndReopen_data() {
-        QTest::addColumn<int>("savedRow");
-        QTest::addColumn<int>("savedColumn");
-        QTest::addColumn<bool>("escape");
-        QTest::addColumn<int>("column"); // where the grid is left
-        QTest::addColumn<int>("reopenColumn");
-        QTest::addColumn<QString>("entry");
-        row("Cancel past the deleted row, same entry again", 3, 3, false, 3, 0, "All Fields");
-        row("Esc, last field", 1, 6, true, 6, 8, "Prior Password");
-        row("saved column 0 leaves the column, beyond the fields", 2, 0, false, 8, 9, "All Fields");
-        row("saved on the add-new row", 5, 2, false, 2, 2, "Website");
-    }
-    void leaveAndReopen() {
-        QFETCH(int, savedRow);
-        QFETCH(int, savedColumn);
-        QFETCH(bool, escape);
-        QFETCH(int, column);
-        QFETCH(int, reopenColumn);
-        QFETCH(QString, entry);
-        Window w({rec("A"), rec("B"), rec("C"), rec("D"), rec("E")}, savedRow, savedColumn);
-        w.activate();
-        w.combo()->setCurrentIndex(0);
-        w.type("nowhere");
-        w.child<QCheckBox>("chkWholeFieldOnly")->setChecked(true);
-        w.click("btnFind");
-        w.combo()->setFocus();
-        w.combo()->setEditText("Nowhere"); // left unfinished: going is not refused
-        auto* cancel = w.child<QPushButton>("btnCancel");
-        if (escape) {
-            QTest::keyClick(w.combo(), Qt::Key_Escape);
-        } else {
-            QTest::mousePress(cancel, Qt::LeftButton);
-            QCoreApplication::processEvents(); // the click is not over yet
-            QTest::mouseRelease(cancel, Qt::LeftButton);
-        }
-        QVERIFY(!w.form.isVisible());
-        QCOMPARE(w.grid.g.row, savedRow);
-        QCOMPARE(w.grid.g.column, column);
-
-        w.grid.g.column = reopenColumn;
-        w.form.show();
-        QCOMPARE(w.combo()->currentText(), entry);
-        QCOMPARE(w.combo()->count(), 9);
-        QCOMPARE(w.form.focusWidget(), w.combo());
-        QCOMPARE(w.text()->text(), QString("nowhere"));
-        QVERIFY(w.find()->isEnabled());
-        QCOMPARE(w.desk.messages(), QStringList{"Text not found!"});
-    }
-
-    // The window worked from the keyboard. Find needs a search text and one of the list's entries exactly as
+    // The window from the keyboard. Find needs a search text and one of the list's entries exactly as
     // spelt: blanks typed around the text do not count, but a change in the list takes them as searchable.
-    // Leaving the list while its text is no entry is refused.
+    // Leaving the list while its text is no entry is refused. Cancel after a miss puts the grid back, and
+    // the next showing picks the entry of the grid's column afresh.
     void keyboardAndListRules() {
-        Window w({rec("Banking"), rec("First Bank")}, 0, 1);
-        w.activate();
-        QVERIFY(!w.find()->isEnabled());
-        w.type("  ");
-        QVERIFY(!w.find()->isEnabled());
-        QTest::keyClick(w.combo(), Qt::Key_Down); // Group Name -> Website
-        QVERIFY(w.find()->isEnabled());
+        auto w = open({rec("A", "Banking"), rec("A", "First Bank"), rec("Z", "Shop")}, false, false);
+        w->grid().moveFirst();
+        w->grid().moveRows(2);
+        w->grid().setCurrentColumn(1);
+        withFind(*w, [&](frmFind& find) {
+            auto* combo = test::child<QComboBox>(find, "cmbFieldToLookIn");
+            auto* text = test::child<QLineEdit>(find, "txtFindContent");
+            auto* btnFind = test::child<QPushButton>(find, "btnFind");
+            QCOMPARE(combo->currentText(), QString("Group Name"));
+            QCOMPARE(find.focusWidget(), combo);
+            QVERIFY(!btnFind->isEnabled());
+            QTest::keyClicks(text, "  ");
+            QVERIFY(!btnFind->isEnabled());
+            QTest::keyClick(combo, Qt::Key_Down); // Group Name -> Website
+            QVERIFY(btnFind->isEnabled());
 
-        w.combo()->setEditText("website");
-        QVERIFY(!w.find()->isEnabled());
-        QTest::keyClick(w.combo(), Qt::Key_Tab);
-        QTRY_COMPARE(w.desk.messages(), QStringList{"Please select from the list!"});
-        QCOMPARE(w.desk.last().icon, Icon::Information);
-        QCOMPARE(QApplication::focusWidget(), w.combo());
-        w.combo()->setEditText("Web");
-        QTest::mouseClick(w.text(), Qt::LeftButton);
-        QTRY_COMPARE(w.desk.messages().size(), 2);
-        QCOMPARE(QApplication::focusWidget(), w.combo());
+            combo->setFocus();
+            combo->setEditText("website");
+            QVERIFY(!btnFind->isEnabled());
+            QTest::keyClick(combo, Qt::Key_Tab);
+            QTRY_COMPARE(w->desktop.messages(), QStringList{"Please select from the list!"});
+            QCOMPARE(w->desktop.last().icon, Icon::Information);
+            QCOMPARE(find.focusWidget(), combo);
 
-        w.combo()->setEditText("Website");
-        QTest::keyClick(w.combo(), Qt::Key_Tab);
-        QTest::keyClicks(QApplication::focusWidget(), "bank");
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);       // Find Any Part of a Field
-        QTest::keyClick(&w.form, Qt::Key_W, Qt::AltModifier);              // whole only: "Banking" would not do
-        QTRY_VERIFY(w.child<QCheckBox>("chkWholeFieldOnly")->isChecked()); // an access key clicks after a moment
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QVERIFY(!w.form.isVisible());
-        QCOMPARE(w.grid.g.row, 1);
-        QCOMPARE(w.grid.g.column, 2);
-        QCOMPARE(w.desk.messages().size(), 2);
+            combo->setEditText("Website");
+            text->setText("nowhere");
+            QTest::keyClick(text, Qt::Key_Return);
+            QCOMPARE(w->desktop.messages().last(), QString("Text not found!"));
+            QCOMPARE(w->grid().currentRow(), 2);
+            QTest::keyClick(&find, Qt::Key_Escape);
+            QVERIFY(!find.isVisible());
+        });
+        QCOMPARE(w->grid().currentRow(), 2);
+        QCOMPARE(w->grid().currentColumn(), 1);
+
+        w->grid().setCurrentColumn(5);
+        withFind(*w, [&](frmFind& find) {
+            QCOMPARE(test::child<QComboBox>(find, "cmbFieldToLookIn")->currentText(), QString("Description"));
+            QCOMPARE(test::child<QLineEdit>(find, "txtFindContent")->text(), QString("nowhere"));
+            auto* combo = test::child<QComboBox>(find, "cmbFieldToLookIn");
+            test::child<QLineEdit>(find, "txtFindContent")->setText("bank");
+            test::child<QCheckBox>(find, "chkAnyPartOfField")->setChecked(true);
+            for (int up = 0; up < 3; ++up) // Description -> Password -> User ID -> Website
+                QTest::keyClick(combo, Qt::Key_Up);
+            QTest::keyClick(combo, Qt::Key_Return);
+            QVERIFY(!find.isVisible());
+        });
+        QCOMPARE(w->grid().cellText(2), QString("Banking"));
+        QCOMPARE(w->grid().currentColumn(), 2);
     }
+
+private:
+    static int yesAnswer() { return int(Answer::Yes); }
 };
 
 QTEST_MAIN(TestFind)

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
+#include <QTemporaryFile>
 #include <algorithm>
 
 namespace kv {
@@ -73,45 +74,17 @@ bool isOneShortWord(const QString& text) {
     return std::none_of(text.begin(), text.end(), [](QChar c) { return c.isSpace(); });
 }
 
-QString bodyRows(const QList<QStringList>& rows) {
-    QString out;
-    for (const QStringList& row : rows) {
-        out += QLatin1String("<tr>");
-        for (const QString& cell : row)
-            out += (isOneShortWord(cell) ? QLatin1String("<td class=\"word\">") : QLatin1String("<td>")) +
-                   escapeHtml(cell) + QLatin1String("</td>");
-        out += QLatin1String("</tr>\n");
-    }
+QString htmlRow(const QStringList& row) {
+    QString out = QLatin1String("<tr>");
+    for (const QString& cell : row)
+        out += (isOneShortWord(cell) ? QLatin1String("<td class=\"word\">") : QLatin1String("<td>")) + escapeHtml(cell) +
+               QLatin1String("</td>");
+    out += QLatin1String("</tr>\n");
     return out;
 }
 
 QString recordCount(qsizetype n) {
     return n == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(n);
-}
-
-QString htmlPage(const QString& templatePath, const QStringList& captions, const QList<QStringList>& rows) {
-    QString page = readTemplate(templatePath);
-    const QString header = headerCells(captions);
-    const QString body = bodyRows(rows);
-    if (page.contains(kRowsMark)) {
-        page.replace(kCaptionsMark, header);
-        page.replace(kRowsMark, body);
-    } else {
-        // A template without the rows mark still gets every record: a plain table before the end of
-        // its body (or at its end).
-        const QString table =
-            QStringLiteral("<table>\n<thead><tr>%1</tr></thead>\n<tbody>\n%2</tbody>\n</table>\n").arg(header, body);
-        const qsizetype end = page.lastIndexOf(QLatin1String("</body>"), -1, Qt::CaseInsensitive);
-        page.insert(end < 0 ? page.size() : end, table);
-    }
-    const QDateTime now = clock().now();
-    const QLocale locale;
-    const QString date = locale.toString(now.date(), QLocale::LongFormat) + QLatin1Char(' ') +
-                         locale.toString(now.time(), QLocale::ShortFormat);
-    // The inserted texts are escaped, so no mark can appear inside them and be replaced twice.
-    page.replace(kDateMark, escapeHtml(date));
-    page.replace(kCountMark, recordCount(rows.size()));
-    return page;
 }
 
 // One line per record, cells separated by a tab, under a line of captions. A tab or line break inside a
@@ -128,32 +101,114 @@ QString textLine(const QStringList& cells) {
     return clean.join(QLatin1Char('\t')) + QLatin1Char('\n');
 }
 
-QString textFile(const QStringList& captions, const QList<QStringList>& rows) {
-    QString out = textLine(captions);
-    for (const QStringList& row : rows)
-        out += textLine(row);
-    return out;
-}
-
-// Writes the whole file beside its final name and renames it into place, owner-only: a failure leaves
-// the previous export as it was, and no other user can read the passwords in it.
-void saveFile(const QString& path, const QByteArray& bytes) {
-    const QFileInfo target(path);
-    if (!QFileInfo(target.absolutePath()).isDir()) throw Error(err::PathNotFound, QStringLiteral("Path not found"));
-    QSaveFile file(path);
-    if (target.isDir() || !file.open(QIODevice::WriteOnly) ||
-        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) || file.write(bytes) != bytes.size() ||
-        !file.commit())
-        throw Error(kFileAccessError, QStringLiteral("Path/File access error"));
+Error accessError() {
+    return Error(kFileAccessError, QStringLiteral("Path/File access error"));
 }
 
 } // namespace
 
+ExportFile::ExportFile(ExportFormat format, const QString& path, const QString& templatePath,
+                       const QStringList& captions)
+    : format_(format), path_(path), captions_(captions) {
+    if (format == ExportFormat::Html) page_ = readTemplate(templatePath);
+    const QFileInfo target(path);
+    if (!QFileInfo(target.absolutePath()).isDir()) throw Error(err::PathNotFound, QStringLiteral("Path not found"));
+    if (target.isDir()) throw accessError();
+    // The rows wait beside the export, owner-only like it, and go when the writer does.
+    scratch_ = std::make_unique<QTemporaryFile>(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
+                                                QStringLiteral(".XXXXXX"));
+    if (!scratch_->open()) throw accessError();
+}
+
+ExportFile::~ExportFile() = default;
+
+void ExportFile::addRow(qint64 place, const QStringList& cells) {
+    const QByteArray bytes = (format_ == ExportFormat::Html ? htmlRow(cells) : textLine(cells)).toUtf8();
+    if (scratch_->write(bytes) != bytes.size()) throw accessError();
+    if (place >= qint64(rows_.size())) rows_.resize(std::size_t(place) + 1);
+    Stored& row = rows_[std::size_t(place)];
+    if (row.offset < 0) ++count_;
+    row = {scratchEnd_, bytes.size()};
+    scratchEnd_ += bytes.size();
+}
+
+bool ExportFile::finish(const std::function<bool(qint64)>& progress) {
+    QString head, tail;
+    if (format_ == ExportFormat::Html) {
+        QString page = page_;
+        const QString header = headerCells(captions_);
+        if (page.contains(kRowsMark)) {
+            page.replace(kCaptionsMark, header);
+            const qsizetype at = page.indexOf(kRowsMark);
+            head = page.left(at);
+            tail = page.mid(at + kRowsMark.size());
+        } else {
+            // A template without the rows mark still gets every record: a plain table before the end of
+            // its body (or at its end).
+            qsizetype end = page.lastIndexOf(QLatin1String("</body>"), -1, Qt::CaseInsensitive);
+            if (end < 0) end = page.size();
+            head = page.left(end) + QStringLiteral("<table>\n<thead><tr>") + header +
+                   QStringLiteral("</tr></thead>\n<tbody>\n");
+            tail = QStringLiteral("</tbody>\n</table>\n") + page.mid(end);
+        }
+        const QDateTime now = clock().now();
+        const QLocale locale;
+        const QString date = locale.toString(now.date(), QLocale::LongFormat) + QLatin1Char(' ') +
+                             locale.toString(now.time(), QLocale::ShortFormat);
+        // The inserted texts are escaped, so no mark can appear inside them and be replaced twice.
+        for (QString* part : {&head, &tail}) {
+            part->replace(kDateMark, escapeHtml(date));
+            part->replace(kCountMark, recordCount(count_));
+        }
+    } else {
+        head = textLine(captions_);
+    }
+
+    if (!scratch_->flush()) throw accessError();
+    QSaveFile file(path_);
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        throw accessError();
+    const auto put = [&](const QByteArray& bytes) {
+        if (file.write(bytes) != bytes.size()) throw accessError();
+    };
+    put(head.toUtf8());
+    // Rows that lie one after another in the scratch file (all of them, when they came in order) are copied
+    // in large reads.
+    constexpr qint64 kReadLimit = 1 << 20;
+    constexpr qint64 kProgressEvery = 4096;
+    QByteArray buffer;
+    std::size_t place = 0;
+    while (place < rows_.size()) {
+        if (rows_[place].offset < 0) {
+            ++place;
+            continue;
+        }
+        const qint64 from = rows_[place].offset;
+        qint64 length = 0;
+        std::size_t next = place;
+        while (next < rows_.size() && rows_[next].offset == from + length && length < kReadLimit &&
+               (next == place || next % kProgressEvery != 0))
+            length += rows_[next++].length;
+        buffer.resize(length);
+        if (!scratch_->seek(from) || scratch_->read(buffer.data(), length) != length) throw accessError();
+        put(buffer);
+        place = next;
+        if (progress && place % kProgressEvery == 0 && !progress(qint64(place))) {
+            file.cancelWriting();
+            return false;
+        }
+    }
+    put(tail.toUtf8());
+    if (!file.commit()) throw accessError();
+    return true;
+}
+
 void writeExport(ExportFormat format, const QString& path, const QString& templatePath, const QStringList& captions,
                  const QList<QStringList>& rows) {
-    const QString contents =
-        format == ExportFormat::Html ? htmlPage(templatePath, captions, rows) : textFile(captions, rows);
-    saveFile(path, contents.toUtf8());
+    ExportFile file(format, path, templatePath, captions);
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        file.addRow(i, rows[i]);
+    file.finish();
 }
 
 } // namespace kv

@@ -1,12 +1,16 @@
 // keyvale_gui
 #include "mainwindow/ExportFlow.h"
 
+#include "platform/BusyProgress.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
 #include "startup/modKeyvale.h"
 #include "store/Options.h"
 
+#include <QApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QProgressDialog>
 #include <algorithm>
 #include <array>
 
@@ -61,17 +65,26 @@ QString ExportFlow::exportFolder() {
     return gAppPath + QStringLiteral("Exports");
 }
 
+bool ExportFlow::makeExportFolder() {
+    const QString folder = exportFolder();
+    if (!MakeDirPath(folder)) return false; // it has told the user
+    // The names of the files in it tell what the user exported: only the user may list them.
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return true;
+}
+
 void ExportFlow::exportTo(ExportFormat format, ExportRows rows, const QString& file) {
     const QString path = exportFolder() + QLatin1Char('/') + file;
     const QString htmlTemplate = format == ExportFormat::Html ? templatePath() : QString();
+    BusyProgress busy(QApplication::activeWindow(), QStringLiteral("Exporting records..."), grid_.rowCount());
     try {
-        grid_.exportRows(format, rows, path, htmlTemplate);
+        grid_.exportRows(format, rows, path, htmlTemplate, busy.callback());
     } catch (const Error& e) {
         // Only a missing export folder is mended here; when the folder is there the failure has another
         // cause, and the caller reports it rather than letting the export end as if it had worked.
         if (e.number() != err::PathNotFound || QFileInfo(exportFolder()).isDir()) throw;
-        if (!MakeDirPath(exportFolder())) return; // it has told the user
-        grid_.exportRows(format, rows, path, htmlTemplate);
+        if (!makeExportFolder()) return;
+        grid_.exportRows(format, rows, path, htmlTemplate, busy.callback());
     }
 }
 
@@ -137,7 +150,7 @@ void ExportFlow::menuClick(const QString& key) {
     if (gotoFolder) {
         restore();
         const QString folder = exportFolder();
-        if (!QFileInfo(folder).isDir() && !MakeDirPath(folder)) return;
+        if (!QFileInfo(folder).isDir() && !makeExportFolder()) return;
         desktop().openFolder(folder);
         return;
     }

@@ -25,8 +25,12 @@ public:
     static QString exportFolder();
 
 private:
-    // Runs one export; when the export folder is missing it creates it and tries once more.
+    // Runs one export, with the busy pointer and, when it takes a while, a progress dialog whose Cancel
+    // leaves no file; when the export folder is missing it creates it and tries once more.
     void exportTo(ExportFormat format, ExportRows rows, const QString& file);
+
+    // Creates the export folder, owner-only; false (after telling the user) when it cannot.
+    static bool makeExportFolder();
 
     GridOperations& grid_;
 };

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QVariant>
 #include <QVector>
+#include <functional>
 
 namespace kv {
 
@@ -58,6 +59,13 @@ struct AddResult {
     QVariant bookmark; // the stored row's bookmark
 };
 
+// One row met by GridDataSource::scanRows: its cells as readRows delivers them, read when asked for.
+class SourceRow {
+public:
+    virtual ~SourceRow() = default;
+    virtual QVariant value(int column) const = 0;
+};
+
 // Where an unbound grid gets its rows and leaves its changes. Bookmarks are the source's own and opaque
 // to the grid; a Null bookmark (invalid QVariant) stands for "none".
 class GridDataSource {
@@ -75,6 +83,13 @@ public:
     virtual StoreResult writeRow(const RowBuffer& buffer, const QVariant& bookmark) = 0;
     // True when the row is gone from the source.
     virtual bool deleteRow(const QVariant& bookmark) = 0;
+    // Hands every row to `visit` once, with its bookmark, in the order the source reads fastest; `visit`
+    // answers false to stop. False when the source has no faster way than readRows, which the grid then
+    // pages through instead.
+    virtual bool scanRows(const std::function<bool(const QVariant& bookmark, const SourceRow& row)>& visit) {
+        Q_UNUSED(visit);
+        return false;
+    }
 };
 
 } // namespace kv

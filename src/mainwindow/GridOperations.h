@@ -6,8 +6,16 @@
 #include <QList>
 #include <QString>
 #include <QVariant>
+#include <functional>
 
 namespace kv {
+
+// One row met by GridOperations::scanRows: its cells' texts as the grid shows them.
+class GridRowTexts {
+public:
+    virtual ~GridRowTexts() = default;
+    virtual QString text(int column) const = 0;
+};
 
 // What the windows around a records grid (find, export, toolbar) ask of it. Rows are counted from 0 in
 // display order; bookmarks are the serving recordset's 1-based positions. "Current row" is the grid's
@@ -33,11 +41,16 @@ public:
     virtual bool isColumnVisible(int column) const = 0;
     virtual void setColumnVisible(int column, bool visible) = 0;
     virtual QList<QVariant> selectedBookmarks() const = 0;
+    // Hands every data row to `visit` once, with its row number, in whatever order the rows are read
+    // fastest, without moving the cursor; `visit` answers false to stop. `progress(done)` is told now and
+    // then how many rows have gone by, and cancels the scan by answering false. False when cancelled.
+    virtual bool scanRows(const std::function<bool(int row, const GridRowTexts& texts)>& visit,
+                          const std::function<bool(qint64)>& progress = {}) = 0;
     // Writes the chosen rows' visible columns, in display order, to `path`: HTML laid into the template,
     // or text. Throws kv::Error 53 for a missing template and 76 for a missing folder; the file at `path`
-    // is replaced whole or not at all.
-    virtual void exportRows(ExportFormat format, ExportRows rows, const QString& path,
-                            const QString& templatePath = {}) = 0;
+    // is replaced whole or not at all. `progress` as for scanRows; false when cancelled (no file written).
+    virtual bool exportRows(ExportFormat format, ExportRows rows, const QString& path, const QString& templatePath = {},
+                            const std::function<bool(qint64)>& progress = {}) = 0;
 };
 
 } // namespace kv

@@ -7,6 +7,7 @@
 #include "platform/Units.h"
 
 #include <QComboBox>
+#include <QHash>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -553,7 +554,86 @@ QList<QVariant> RecordsGrid::selectedBookmarks() const {
     return bookmarks;
 }
 
-void RecordsGrid::exportRows(ExportFormat format, ExportRows which, const QString& path, const QString& templatePath) {
+bool RecordsGrid::scanRows(const std::function<bool(int row, const GridRowTexts& texts)>& visit,
+                           const std::function<bool(qint64)>& progress) {
+    constexpr qint64 kProgressEvery = 1024;
+    qint64 done = 0;
+    bool cancelled = false;
+    const auto counted = [&] {
+        if (progress && ++done % kProgressEvery == 0 && !progress(done)) cancelled = true;
+        return !cancelled;
+    };
+
+    // A row as the table shows it, edits included, read through the table's own pages.
+    class ShownRow final : public GridRowTexts {
+    public:
+        ShownRow(const RecordsModel& model, int row) : model_(model), row_(row) {}
+        QString text(int column) const override { return model_.text(row_, column); }
+
+    private:
+        const RecordsModel& model_;
+        int row_;
+    };
+
+    const int rows = model_->dataRows();
+    const std::vector<int> rowOf = model_->rowsByBookmark();
+    if (source_ && !rowOf.empty()) {
+        // A column's format can cost more than reading the cell (a date in the user's form); many rows share
+        // a value, so the texts made are kept for the scan, a bounded number of them.
+        constexpr qsizetype kRememberedTexts = 4096;
+        std::vector<QHash<QString, QString>> formatted(std::size_t(model_->columnCount()));
+        class SourceTexts final : public GridRowTexts {
+        public:
+            SourceTexts(const RecordsModel& model, const SourceRow& row, std::vector<QHash<QString, QString>>& formatted)
+                : model_(model), row_(row), formatted_(formatted) {}
+            QString text(int column) const override {
+                if (column < 0 || column >= model_.columnCount()) return {};
+                const QVariant value = row_.value(column);
+                const auto& format = model_.column(column).format;
+                if (!format) return value.toString();
+                QHash<QString, QString>& known = formatted_[std::size_t(column)];
+                const QString key = value.toString();
+                if (const auto it = known.constFind(key); it != known.constEnd()) return *it;
+                if (known.size() >= kRememberedTexts) known.clear();
+                return *known.insert(key, format(value));
+            }
+
+        private:
+            const RecordsModel& model_;
+            const SourceRow& row_;
+            std::vector<QHash<QString, QString>>& formatted_;
+        };
+
+        // The row being edited shows more than the source holds; it is visited from the table afterwards, as is
+        // any row the source did not deliver.
+        std::vector<bool> seen(std::size_t(rows), false);
+        if (model_->hasEdit() && model_->editRow() < rows) seen[std::size_t(model_->editRow())] = true;
+        bool stopped = false;
+        const bool scanned = source_->scanRows([&](const QVariant& bookmark, const SourceRow& sourceRow) {
+            const int b = bookmark.toInt();
+            const int row = b >= 0 && b < int(rowOf.size()) ? rowOf[std::size_t(b)] : -1;
+            if (row < 0 || seen[std::size_t(row)]) return true;
+            seen[std::size_t(row)] = true;
+            if (!visit(row, SourceTexts(*model_, sourceRow, formatted))) {
+                stopped = true;
+                return false;
+            }
+            return counted();
+        });
+        if (scanned) {
+            for (int row = 0; row < rows && !stopped && !cancelled; ++row)
+                if (!seen[std::size_t(row)] && (!visit(row, ShownRow(*model_, row)) || !counted())) break;
+            return !cancelled;
+        }
+    }
+    // A source without a faster way: every row in order, through the table's pages.
+    for (int row = 0; row < rows; ++row)
+        if (!visit(row, ShownRow(*model_, row)) || !counted()) break;
+    return !cancelled;
+}
+
+bool RecordsGrid::exportRows(ExportFormat format, ExportRows which, const QString& path, const QString& templatePath,
+                             const std::function<bool(qint64)>& progress) {
     QList<int> columns;
     QStringList captions;
     const QHeaderView* header = view_->horizontalHeader();
@@ -563,23 +643,30 @@ void RecordsGrid::exportRows(ExportFormat format, ExportRows which, const QStrin
         columns.append(c);
         captions.append(model_->column(c).caption);
     }
-    QSet<int> selected;
+    // Each exported row's place in the file: rows in grid order, the ones not chosen left out.
+    const int rows = model_->dataRows();
+    std::vector<int> place(std::size_t(rows), which == ExportRows::Selected ? -1 : 0);
     if (which != ExportRows::All)
         for (int r : selectedRows())
-            selected.insert(r);
+            place[std::size_t(r)] = which == ExportRows::Selected ? 0 : -1;
+    for (int r = 0, next = 0; r < rows; ++r)
+        if (place[std::size_t(r)] >= 0) place[std::size_t(r)] = next++;
 
-    QList<QStringList> rows;
-    for (int r = 0; r < model_->dataRows(); ++r) {
-        const bool isSelected = selected.contains(r);
-        if ((which == ExportRows::Selected && !isSelected) || (which == ExportRows::NotSelected && isSelected))
-            continue;
-        QStringList texts;
-        texts.reserve(columns.size());
-        for (int c : columns)
-            texts.append(model_->text(r, c));
-        rows.append(texts);
-    }
-    writeExport(format, path, templatePath, captions, rows);
+    ExportFile file(format, path, templatePath, captions);
+    const bool scanned = scanRows(
+        [&](int row, const GridRowTexts& texts) {
+            if (place[std::size_t(row)] < 0) return true;
+            QStringList cells;
+            cells.reserve(columns.size());
+            for (int c : columns)
+                cells.append(texts.text(c));
+            file.addRow(place[std::size_t(row)], cells);
+            return true;
+        },
+        progress);
+    // Writing out is the short last stretch: the count stays full, Cancel still works.
+    return scanned && file.finish(progress ? std::function<bool(qint64)>([&](qint64) { return progress(rows); })
+                                           : std::function<bool(qint64)>());
 }
 
 // ---- Inner workings

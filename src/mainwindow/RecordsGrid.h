@@ -92,8 +92,10 @@ public:
     bool isColumnVisible(int column) const override;
     void setColumnVisible(int column, bool visible) override;
     QList<QVariant> selectedBookmarks() const override;
-    void exportRows(ExportFormat format, ExportRows rows, const QString& path,
-                    const QString& templatePath = {}) override;
+    bool scanRows(const std::function<bool(int row, const GridRowTexts& texts)>& visit,
+                  const std::function<bool(qint64)>& progress = {}) override;
+    bool exportRows(ExportFormat format, ExportRows rows, const QString& path, const QString& templatePath = {},
+                    const std::function<bool(qint64)>& progress = {}) override;
 
 signals:
     // A new row is about to be begun (the user started typing in the add-new row).

@@ -151,6 +151,19 @@ int RecordsModel::rowOfBookmark(const QVariant& bookmark) const {
     return int(bookmarks_.indexOf(bookmark));
 }
 
+std::vector<int> RecordsModel::rowsByBookmark() const {
+    int highest = -1;
+    for (const QVariant& bookmark : bookmarks_) {
+        if (bookmark.typeId() != QMetaType::Int || bookmark.toInt() < 0) return {};
+        highest = std::max(highest, bookmark.toInt());
+    }
+    if (highest > 4 * dataRows() + 1024) return {};
+    std::vector<int> rows(std::size_t(highest + 1), -1);
+    for (int r = 0; r < dataRows(); ++r)
+        rows[std::size_t(bookmarks_[r].toInt())] = r;
+    return rows;
+}
+
 const RecordsModel::Page* RecordsModel::page(int pageIndex) const {
     if (auto it = pages_.find(pageIndex); it != pages_.end()) {
         it->used = ++useClock_;

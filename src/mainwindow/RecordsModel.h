@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QPointer>
 #include <functional>
+#include <vector>
 
 namespace kv {
 
@@ -64,6 +65,9 @@ public:
     bool isAddNewRow(int row) const { return allowAddNew_ && row == dataRows(); }
     QVariant bookmarkAt(int row) const;
     int rowOfBookmark(const QVariant& bookmark) const; // -1 when the grid has no such row
+    // The data row of every bookmark, indexed by the bookmark's number (-1: no row), when the bookmarks are
+    // numbers close enough together for that; empty otherwise.
+    std::vector<int> rowsByBookmark() const;
     // A cell as the grid shows it: the edited value where there is one, else the stored value.
     QVariant value(int row, int column) const;
     QString text(int row, int column) const;

@@ -48,6 +48,23 @@ void readRecordsetRows(Recordset& rs, RowBuffer& buffer, const QVariant& start, 
     buffer.setRowCount(delivered);
 }
 
+void scanRecordsetRows(Recordset& rs, const QSet<int>& decipher,
+                       const std::function<bool(const QVariant& bookmark, const SourceRow& row)>& visit) {
+    class Row final : public SourceRow {
+    public:
+        Row(const Recordset::ScanRow& row, const QSet<int>& decipher) : row_(row), decipher_(decipher) {}
+        QVariant value(int column) const override {
+            const QVariant stored = row_.field(column);
+            return decipher_.contains(column) ? QVariant(decipherField(stored.toString())) : stored;
+        }
+
+    private:
+        const Recordset::ScanRow& row_;
+        const QSet<int>& decipher_;
+    };
+    rs.scan([&](Recordset::Bookmark bookmark, const Recordset::ScanRow& row) { return visit(bookmark, Row(row, decipher)); });
+}
+
 QVariant positionRecordset(Recordset& rs, const QVariant& start, int rows) {
     if (!start.isValid()) {
         if (rows == 0) return {};

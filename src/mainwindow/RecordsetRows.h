@@ -16,6 +16,9 @@ class Recordset;
 // With `strict`, only "no current record" (3021) is skipped and any other failure is thrown.
 void readRecordsetRows(Recordset& rs, RowBuffer& buffer, const QVariant& start, bool readBackwards,
                        const QSet<int>& decipher = {}, bool strict = false);
+// Every row of `rs` for GridDataSource::scanRows, the fields in `decipher` deciphered when read.
+void scanRecordsetRows(Recordset& rs, const QSet<int>& decipher,
+                       const std::function<bool(const QVariant& bookmark, const SourceRow& row)>& visit);
 // The bookmark `rows` rows away from `start`; a Null start counts from the first row (from the last when
 // `rows` is negative). Null when `start` is Null and `rows` is 0, or when the move leaves the rows.
 QVariant positionRecordset(Recordset& rs, const QVariant& start, int rows);

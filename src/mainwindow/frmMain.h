@@ -124,6 +124,7 @@ private:
     AddResult addRow(const RowBuffer& buffer) override;
     StoreResult writeRow(const RowBuffer& buffer, const QVariant& bookmark) override;
     bool deleteRow(const QVariant& bookmark) override;
+    bool scanRows(const std::function<bool(const QVariant& bookmark, const SourceRow& row)>& visit) override;
     AddResult SSDBGrid_UnboundAddData(const RowBuffer& buffer);
     StoreResult SSDBGrid_UnboundWriteData(const RowBuffer& buffer, const QVariant& bookmark);
     bool SSDBGrid_UnboundDeleteRow(const QVariant& bookmark);

@@ -35,6 +35,12 @@ QVariant frmMain::position(const QVariant& start, int rows) {
     return gRsChildData ? positionRecordset(*gRsChildData, start, rows) : QVariant();
 }
 
+bool frmMain::scanRows(const std::function<bool(const QVariant& bookmark, const SourceRow& row)>& visit) {
+    if (!gRsChildData) return false;
+    scanRecordsetRows(*gRsChildData, {kPasswordColumn, kPriorPasswordColumn}, visit);
+    return true;
+}
+
 AddResult frmMain::addRow(const RowBuffer& buffer) {
     return SSDBGrid_UnboundAddData(buffer);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace kv {
 
@@ -77,12 +78,87 @@ QString Decipher(qint16& seed, qint16& step, qint16& divisor, qint16& factor, qi
     return run(Direction::Decipher, seed, step, divisor, factor, passes, text);
 }
 
+namespace {
+
+// The shift the cipher applies to a character depends only on the key and on how many characters came
+// before it (in every pass, each pass going over the text as given), never on the text. So the shifts of a
+// key are worked out once and reused: reading every password of a large table costs a table lookup per
+// character instead of the whole key arithmetic.
+class ShiftSchedule {
+public:
+    explicit ShiftSchedule(CipherKey key) : key_(key) {
+        seed_ = clamp(key.seed, 255);
+        step_ = clamp(key.step, 500);
+        divisor_ = clamp(key.divisor, 5);
+        factor_ = clamp(key.factor, 5);
+        shift_ = normalise(roundEven(double(factor_) * seed_ / divisor_));
+    }
+    bool isFor(CipherKey key) const {
+        return key.seed == key_.seed && key.step == key_.step && key.divisor == key_.divisor &&
+               key.factor == key_.factor;
+    }
+    // The shifts of the first `count` characters stepped over.
+    const std::vector<int>& first(std::size_t count) {
+        while (shifts_.size() < count) {
+            shifts_.push_back(shift_);
+            shift_ += step_;
+            if (shift_ > 255) shift_ -= 255;
+            shift_ = roundEven(double(factor_) * shift_ / divisor_);
+            divisor_ = qint16(2 * step_ + divisor_);
+            factor_ = qint16(step_ + factor_);
+            if (divisor_ > 5) divisor_ = 1;
+            if (factor_ > 5) factor_ = 1;
+            shift_ = normalise(shift_);
+            step_ = step_ > 500 ? 1 : qint16(2 * step_);
+        }
+        return shifts_;
+    }
+
+private:
+    CipherKey key_;
+    qint16 seed_, step_, divisor_, factor_;
+    int shift_;
+    std::vector<int> shifts_;
+};
+
+// Longer texts (never a real password) go the long way rather than growing the schedule without end.
+constexpr std::size_t kLongestScheduled = 1 << 16;
+
+QString runWithKey(Direction direction, CipherKey key, const QString& text) {
+    const qint16 passes = clamp(key.passes, 100);
+    QByteArray bytes = toWindows1252(text);
+    const std::size_t length = std::size_t(bytes.size());
+    if (length * std::size_t(passes) > kLongestScheduled) {
+        return direction == Direction::Encipher
+                   ? Encipher(key.seed, key.step, key.divisor, key.factor, key.passes, false, text)
+                   : Decipher(key.seed, key.step, key.divisor, key.factor, key.passes, false, text);
+    }
+    thread_local std::vector<ShiftSchedule> schedules;
+    auto schedule = std::find_if(schedules.begin(), schedules.end(), [&](const ShiftSchedule& s) { return s.isFor(key); });
+    if (schedule == schedules.end()) schedule = schedules.insert(schedules.end(), ShiftSchedule(key));
+    // Only the last pass's output is kept; the passes before it only move the shifts on.
+    const std::vector<int>& shifts = schedule->first(length * std::size_t(passes));
+    const std::size_t offset = length * std::size_t(passes - 1);
+    for (std::size_t i = 0; i < length; ++i) {
+        const int shift = shifts[offset + i];
+        const int high = std::max(shift, 255 - shift);
+        const int low = std::min(shift, 255 - shift);
+        const int c = static_cast<unsigned char>(bytes[qsizetype(i)]);
+        const int out = direction == Direction::Encipher ? (c <= low ? high - 1 + c : c - low)
+                                                         : (c >= high ? c - (high - 1) : c + low);
+        bytes[qsizetype(i)] = char(out & 0xFF);
+    }
+    return fromWindows1252(bytes);
+}
+
+} // namespace
+
 QString encipherWith(CipherKey key, const QString& text) {
-    return Encipher(key.seed, key.step, key.divisor, key.factor, key.passes, false, text);
+    return runWithKey(Direction::Encipher, key, text);
 }
 
 QString decipherWith(CipherKey key, const QString& text) {
-    return Decipher(key.seed, key.step, key.divisor, key.factor, key.passes, false, text);
+    return runWithKey(Direction::Decipher, key, text);
 }
 
 QByteArray toWindows1252(const QString& text) {

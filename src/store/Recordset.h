@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -52,6 +53,21 @@ public:
     // Finds, from the current row forwards, the first row whose field equals value (text compared without
     // regard to case); stands at EOF when none does. Answers whether a row was found.
     bool find(const QString& field, const QVariant& value);
+
+    // One row met by scan(): its fields, read from the file only when asked for.
+    class ScanRow {
+    public:
+        ScanRow(const sql::Statement& statement, int firstField) : statement_(statement), first_(firstField) {}
+        QVariant field(int index) const { return statement_.column(first_ + index); }
+
+    private:
+        const sql::Statement& statement_;
+        int first_;
+    };
+    // Hands every row to `visit` once, with its bookmark, in the order the file gives them fastest (not the
+    // recordset's order), for work that looks at all rows; `visit` answers false to stop. The current row
+    // does not move. A pending edit is stored first.
+    void scan(const std::function<bool(Bookmark, const ScanRow&)>& visit);
 
     // Re-runs the statement and stands on the first row.
     void requery();

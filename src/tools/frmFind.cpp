@@ -3,6 +3,7 @@
 
 #include "mainwindow/GridOperations.h"
 #include "platform/Artwork.h"
+#include "platform/BusyProgress.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
 #include "platform/Units.h"
@@ -17,9 +18,12 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStringList>
+#include <climits>
+#include <optional>
 
 namespace kv {
 
@@ -86,7 +90,7 @@ CellTest testCell(const QString& cell, const SearchOptions& o) {
             }
         return result;
     }
-    if (cell.left(o.trimmed.size()).compare(o.trimmed, Qt::CaseInsensitive) != 0) return result;
+    if (QStringView(cell).left(o.trimmed.size()).compare(o.trimmed, Qt::CaseInsensitive) != 0) return result;
     result.candidate = true;
     result.matched = cell;
     result.match = !o.wholeOnly || cell.compare(o.trimmed, Qt::CaseInsensitive) == 0;
@@ -241,15 +245,11 @@ void frmFind::cmbFieldToLookIn_Validate() {
 }
 
 void frmFind::btnFind_Click() {
-    // While it searches, the pointer is the window's own icon.
-    setCursor(QCursor(windowIcon().pixmap(32, 32)));
     try {
         runSearch();
     } catch (const Error& e) {
-        unsetCursor();
         reportError(e, QStringLiteral("btnFind of Form frmFind"));
     } catch (const std::exception& e) {
-        unsetCursor();
         reportError(e, QStringLiteral("btnFind of Form frmFind"));
     }
 }
@@ -265,57 +265,80 @@ void frmFind::runSearch() {
     options.anyPart = chkAnyPartOfField->isChecked();
     options.wholeOnly = chkWholeFieldOnly->isChecked();
 
+    // While it searches, the pointer is the window's own icon.
+    std::optional<BusyProgress> busy;
+    busy.emplace(this, QStringLiteral("Searching records..."), grid_.rowCount(),
+                 QCursor(windowIcon().pixmap(32, 32)));
+    // A cancelled search leaves the grid where this click found it.
+    const GridPlace before{grid_.currentBookmark(), grid_.currentRow(), grid_.currentColumn()};
+    const bool movedBefore = bGridMoved;
+
     grid_.moveFirst();
     bGridMoved = true;
     bFound = false;
     // The grid does not leave a row it cannot store, and has told the user why: the search cannot go on.
-    const auto stuck = [this](int row) {
-        if (grid_.currentRow() == row) return false;
-        unsetCursor();
-        return true;
-    };
-    if (grid_.rowCount() > 0 && stuck(0)) return;
+    const int rows = grid_.rowCount();
+    if (rows > 0 && grid_.currentRow() != 0) return;
+    grid_.setCurrentColumn(allFields ? 1 : field);
+
+    // The first match row by row, and in a row column by column, is looked for among the rows as the grid
+    // reads them fastest: the earliest one met so far is kept, and rows after it are passed over.
+    const int columns = grid_.columnCount();
+    const int firstColumn = allFields ? 1 : field;
+    const int lastColumn = allFields ? columns - 1 : field;
     struct {
-        int row = -1;
+        int row = INT_MAX;
+        int column = 0;
+    } match;
+    struct {
+        int row = INT_MAX;
         int column = 0;
         QString matched;
     } candidate;
-    grid_.setCurrentColumn(allFields ? 1 : field);
-
-    bool matched = false;
-    auto test = [&](int row, int column) {
-        const CellTest result = testCell(grid_.cellText(column), options);
-        if (!result.candidate) return false;
-        if (!options.wholeOnly) return true;
-        if (candidate.row < 0) candidate = {row, column, result.matched};
-        return result.match;
-    };
-    const int rows = grid_.rowCount();
-    for (int row = 0; row < rows; ++row) {
-        if (allFields) {
-            const int columns = grid_.columnCount();
-            for (int column = 1; column < columns && !matched; ++column) {
-                grid_.setCurrentColumn(column);
-                matched = test(row, column);
+    const bool completed = grid_.scanRows(
+        [&](int row, const GridRowTexts& texts) {
+            if (row > match.row) return true;
+            for (int column = firstColumn; column <= lastColumn; ++column) {
+                const CellTest result = testCell(texts.text(column), options);
+                if (!result.candidate) continue;
+                if (options.wholeOnly && row < candidate.row) candidate = {row, column, result.matched};
+                if (!options.wholeOnly || result.match) {
+                    match = {row, column};
+                    break;
+                }
             }
-        } else {
-            grid_.setCurrentColumn(field);
-            matched = test(row, field);
-        }
-        // Rows may come or go while the grid serves them, so the end is checked against the count of now.
-        if (matched || row == grid_.rowCount() - 1) break;
-        grid_.moveNext();
-        if (stuck(row + 1)) return;
+            // Nothing comes before a match in the first row.
+            return match.row != 0;
+        },
+        busy->callback());
+    if (!completed) {
+        restoreGrid(before);
+        bGridMoved = movedBefore;
+        return;
     }
 
-    if (matched) {
+    // The grid goes to the answer as a search row by row would have left it: in the column of the match,
+    // or in the last column it could stand in before it (the grid keeps out of hidden columns).
+    const auto stopAt = [&](int row, int column) {
+        grid_.moveRows(row);
+        if (allFields) {
+            for (int c = 1; c <= column; ++c)
+                grid_.setCurrentColumn(c);
+        } else {
+            grid_.setCurrentColumn(field);
+        }
+    };
+    if (match.row != INT_MAX) {
+        stopAt(match.row, match.column);
         bFound = true;
+        busy.reset();
         ResetGridPointer(true);
         return;
     }
-    if (candidate.row < 0) {
+    if (rows > 0) stopAt(rows - 1, columns - 1);
+    busy.reset();
+    if (candidate.row == INT_MAX) {
         desktop().message(QStringLiteral("Text not found!"), {}, Buttons::Ok, Icon::Information);
-        unsetCursor();
         return;
     }
     desktop().beep();
@@ -324,10 +347,7 @@ void frmFind::runSearch() {
                               QStringLiteral("' was found.") + QStringLiteral("\n") +
                               QStringLiteral("Would you like to go to this record?"),
                           {}, Buttons::YesNo, Icon::Question);
-    if (answer != Answer::Yes) {
-        unsetCursor();
-        return;
-    }
+    if (answer != Answer::Yes) return;
     grid_.moveFirst();
     grid_.moveRows(candidate.row);
     grid_.setCurrentColumn(candidate.column);
@@ -345,28 +365,27 @@ void frmFind::reject() {
 
 void frmFind::ResetGridPointer(bool bHide) {
     try {
-        if (!bFound && bGridMoved) restoreGrid();
+        if (!bFound && bGridMoved) restoreGrid({vSavedBookmark, iSavedRow, iSavedColumn});
     } catch (const Error& e) {
         reportError(e, QStringLiteral("ResetGridPointer of Form frmFind"));
     } catch (const std::exception& e) {
         reportError(e, QStringLiteral("ResetGridPointer of Form frmFind"));
     }
     // The window has no close button, so it must still go away when the grid could not be put back.
-    unsetCursor();
     if (bHide) done(bFound ? Accepted : Rejected);
 }
 
-void frmFind::restoreGrid() {
-    if (!vSavedBookmark.isNull()) {
+void frmFind::restoreGrid(const GridPlace& place) {
+    if (!place.bookmark.isNull()) {
         // By bookmark rather than by counting rows: bookmarks keep their numbers when rows before them are
         // deleted, so counting would land on a later row.
-        grid_.setCurrentBookmark(vSavedBookmark);
+        grid_.setCurrentBookmark(place.bookmark);
     } else {
         // There was no current data row: go back to the same place, the add-new row if it was that.
         grid_.moveFirst();
-        if (iSavedRow > 0) grid_.moveRows(iSavedRow);
+        if (place.row > 0) grid_.moveRows(place.row);
     }
-    if (iSavedColumn > 0) grid_.setCurrentColumn(iSavedColumn);
+    if (place.column > 0) grid_.setCurrentColumn(place.column);
 }
 
 } // namespace kv

@@ -47,8 +47,16 @@ private:
     // Refuses to let the focus leave the combo while its text is not one of the entries.
     void cmbFieldToLookIn_Validate();
 
+    // Where the grid stands: the bookmark, and the display row for when there is no current data row (an
+    // empty grid, or the add-new row).
+    struct GridPlace {
+        QVariant bookmark;
+        int row = -1;
+        int column = 0;
+    };
+
     void runSearch();
-    void restoreGrid();
+    void restoreGrid(const GridPlace& place);
 
     GridOperations& grid_;
 
@@ -61,8 +69,7 @@ private:
     QPushButton* btnFind;
     QPushButton* btnCancel;
 
-    // Where the grid stood when the window was last shown. The display row is kept beside the bookmark
-    // for the case that there was no current data row (an empty grid, or the add-new row).
+    // Where the grid stood when the window was last shown.
     QVariant vSavedBookmark;
     int iSavedRow = -1;
     qint16 iSavedColumn = 0;

@@ -43,7 +43,22 @@ QList<QVariant> FakeGrid::selectedBookmarks() const {
     return out;
 }
 
-void FakeGrid::exportRows(ExportFormat format, ExportRows which, const QString& path, const QString& templatePath) {
+bool FakeGrid::scanRows(const std::function<bool(int, const GridRowTexts&)>& visit,
+                        const std::function<bool(qint64)>& progress) {
+    struct Texts final : GridRowTexts {
+        const QStringList& cells;
+        explicit Texts(const QStringList& c) : cells(c) {}
+        QString text(int column) const override { return cells.value(column); }
+    };
+    for (int r = 0; r < rows.size(); ++r) {
+        if (!visit(r, Texts(rows[r]))) break;
+        if (progress && !progress(r + 1)) return false;
+    }
+    return true;
+}
+
+bool FakeGrid::exportRows(ExportFormat format, ExportRows which, const QString& path, const QString& templatePath,
+                          const std::function<bool(qint64)>& progress) {
     QList<int> columns;
     QStringList shownCaptions;
     for (int c = 0; c < captions.size(); ++c)
@@ -61,7 +76,9 @@ void FakeGrid::exportRows(ExportFormat format, ExportRows which, const QString& 
         for (int c : columns) cells.append(rows[r].value(c));
         out.append(cells);
     }
+    if (progress && !progress(rows.size())) return false;
     writeExport(format, path, templatePath, shownCaptions, out);
+    return true;
 }
 
 } // namespace kv::test

@@ -32,8 +32,11 @@ public:
     bool isColumnVisible(int c) const override { return !hidden.contains(c); }
     void setColumnVisible(int c, bool visible) override;
     QList<QVariant> selectedBookmarks() const override;
-    void exportRows(ExportFormat format, ExportRows which, const QString& path,
-                    const QString& templatePath) override;
+    bool scanRows(const std::function<bool(int, const GridRowTexts&)>& visit,
+                  const std::function<bool(qint64)>& progress) override;
+    // Asks `progress` once, before writing.
+    bool exportRows(ExportFormat format, ExportRows which, const QString& path, const QString& templatePath,
+                    const std::function<bool(qint64)>& progress) override;
 
     QStringList captions;
     QList<QStringList> rows;

@@ -1,0 +1,106 @@
+// keyvale_gui
+// Find and export at scale, through the main window as a user runs them, beside one plain read of every
+// record (the floor any command that looks at all records stands on). Each export runs in a process of its
+// own, so that its peak memory is its own.
+
+#include "BenchSupport.h"
+
+#include "mainwindow/MainToolbar.h"
+#include "mainwindow/RecordsGrid.h"
+#include "mainwindow/frmMain.h"
+#include "store/Sqlite.h"
+#include "store/modDBstuff.h"
+#include "tools/frmFind.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <memory>
+
+namespace kv::bench {
+namespace {
+
+const std::vector<int> kSizes{1000, 10000, 100000, 1000000};
+
+// Every field of every record, read once in the file's order.
+double plainScanSeconds() {
+    QElapsedTimer timer;
+    timer.start();
+    sql::Statement all(*gDBConnection, QStringLiteral("SELECT * FROM tblChildData"));
+    qint64 characters = 0;
+    while (all.step())
+        for (int c = 0; c < all.columnCount(); ++c)
+            characters += all.column(c).toString().size();
+    return characters > 0 ? timer.nsecsElapsed() / 1e9 : 0.0;
+}
+
+std::unique_ptr<frmMain> openMainWindow() {
+    auto form = std::make_unique<frmMain>();
+    form->show();
+    QApplication::processEvents();
+    return form;
+}
+
+int measureFind(const QString& folder, int records) {
+    OpenedDatabase opened(folder);
+    report("plain_scan", records, plainScanSeconds(), "s");
+    auto form = openMainWindow();
+    frmFind find(*form->grid(), form.get());
+    find.show();
+    const auto search = [&](const char* measure, const QString& field, bool anyPart) {
+        find.findChild<QComboBox*>(QStringLiteral("cmbFieldToLookIn"))->setEditText(field);
+        find.findChild<QLineEdit*>(QStringLiteral("txtFindContent"))->setText(QStringLiteral("zzqx nowhere"));
+        find.findChild<QCheckBox*>(QStringLiteral("chkAnyPartOfField"))->setChecked(anyPart);
+        QElapsedTimer timer;
+        timer.start();
+        find.btnFind_Click();
+        report(measure, records, timer.nsecsElapsed() / 1e9, "s");
+    };
+    search("find_miss_one_field", QStringLiteral("Group Name"), false);
+    search("find_miss_all_fields", QStringLiteral("All Fields"), false);
+    search("find_any_part_miss_all_fields", QStringLiteral("All Fields"), true);
+    if (form->grid()->currentRow() != records - 1) {
+        std::fprintf(stderr, "find left the grid on row %d, not on the last\n", form->grid()->currentRow());
+        return 1;
+    }
+    return 0;
+}
+
+int measureExport(const char* measure, const char* menuKey, const char* file, const QString& folder, int records) {
+    // The delivered template lies in the build folder, one up from this program.
+    QFile::copy(QCoreApplication::applicationDirPath() + QStringLiteral("/../KeyvaleTemplate.htm"),
+                folder + QStringLiteral("/KeyvaleTemplate.htm"));
+    OpenedDatabase opened(folder);
+    report("plain_scan", records, plainScanSeconds(), "s");
+    auto form = openMainWindow();
+    const QString rssBefore = QStringLiteral("%1_rss_before").arg(QLatin1String(measure));
+    report(qPrintable(rssBefore), records, peakRssMegabytes(), "MB");
+    QElapsedTimer timer;
+    timer.start();
+    form->toolbar()->Toolbar_ButtonMenuClick(QLatin1String(menuKey));
+    report(measure, records, timer.nsecsElapsed() / 1e9, "s");
+    report(qPrintable(QStringLiteral("%1_peak_rss").arg(QLatin1String(measure))), records, peakRssMegabytes(), "MB");
+    const QFileInfo written(folder + QStringLiteral("/Exports/") + QLatin1String(file));
+    if (!written.isFile() || written.size() < records * 40) {
+        std::fprintf(stderr, "the export wrote %lld bytes\n", written.size());
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+KV_BENCH_SUITE("find", kSizes, measureFind);
+KV_BENCH_SUITE("export_html", kSizes, [](const QString& folder, int records) {
+    return measureExport("export_html_all", "HTMLall", "ExportHTMLall.htm", folder, records);
+});
+KV_BENCH_SUITE("export_text", kSizes, [](const QString& folder, int records) {
+    return measureExport("export_text_all", "AsciiAll", "ExportAsciiAll.txt", folder, records);
+});
+
+} // namespace kv::bench
