@@ -130,11 +130,15 @@ private slots:
         QCOMPARE(QDir(ExportFlow::exportFolder()).entryList(QDir::Files).size(), fault == NameTaken ? 0 : 1);
     }
 
-    // "Go to Export Folder" makes the folder when it is missing, opens it and leaves the columns shown.
+    // "Go to Export Folder" makes the folder when it is missing, owner-only (the file names tell what was
+    // exported), opens it and leaves the columns shown.
     void gotoExportFolder() {
         QVERIFY(QDir(ExportFlow::exportFolder()).removeRecursively());
         ExportFlow(*grid_).menuClick("GotoExportFolder");
         QVERIFY(QFileInfo(ExportFlow::exportFolder()).isDir());
+        // The mode bits for owner, group and others (Qt's "user" bits describe the running process).
+        QCOMPARE(QFile::permissions(ExportFlow::exportFolder()) & 0x7077,
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QCOMPARE(desktop_->openedFolders, QStringList{ExportFlow::exportFolder()});
         QVERIFY(desktop_->prompts.isEmpty());
         QCOMPARE(grid_->hidden, kAllShown);
