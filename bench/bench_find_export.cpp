@@ -39,6 +39,14 @@ double plainScanSeconds() {
     return characters > 0 ? timer.nsecsElapsed() / 1e9 : 0.0;
 }
 
+// Gives every record a date of its own, as records saved one by one have (the built database dates them
+// all alike), and makes the window read them again.
+void ownDates(frmMain& form) {
+    gDBConnection->execute(QStringLiteral("UPDATE tblChildData SET DateChanged = "
+                                          "strftime('%Y-%m-%d %H:%M:%S', '2020-01-01', '+' || (rowid * 7) || ' minutes')"));
+    form.UpdateComboGroupName();
+}
+
 std::unique_ptr<frmMain> openMainWindow() {
     auto form = std::make_unique<frmMain>();
     form->show();
@@ -64,6 +72,8 @@ int measureFind(const QString& folder, int records) {
     search("find_miss_one_field", QStringLiteral("Group Name"), false);
     search("find_miss_all_fields", QStringLiteral("All Fields"), false);
     search("find_any_part_miss_all_fields", QStringLiteral("All Fields"), true);
+    ownDates(*form);
+    search("find_miss_all_fields_own_dates", QStringLiteral("All Fields"), false);
     if (form->grid()->currentRow() != records - 1) {
         std::fprintf(stderr, "find left the grid on row %d, not on the last\n", form->grid()->currentRow());
         return 1;
@@ -90,6 +100,11 @@ int measureExport(const char* measure, const char* menuKey, const char* file, co
         std::fprintf(stderr, "the export wrote %lld bytes\n", written.size());
         return 1;
     }
+    ownDates(*form);
+    timer.restart();
+    form->toolbar()->Toolbar_ButtonMenuClick(QLatin1String(menuKey));
+    report(qPrintable(QStringLiteral("%1_own_dates").arg(QLatin1String(measure))), records,
+           timer.nsecsElapsed() / 1e9, "s");
     return 0;
 }
 

@@ -1,3 +1,4 @@
+#include "store/DateText.h"
 #include "store/Recordset.h"
 #include "store/Schema.h"
 #include "store/modDBstuff.h"
@@ -24,6 +25,22 @@ void addRecord(const QString& group, const QString& website) {
 QStringList websites(Recordset& rs) {
     QStringList out;
     for (rs.moveFirst(); !rs.eof(); rs.moveNext()) out.append(rs.field(QStringLiteral("Website")).toString());
+    return out;
+}
+
+// Every row's website by bookmark, walking the rows in order, and as a scan hands them over (each once).
+QMap<int, QString> walked(Recordset& rs) {
+    QMap<int, QString> out;
+    for (rs.moveFirst(); !rs.eof(); rs.moveNext()) out.insert(rs.bookmark(), rs.field(QStringLiteral("Website")).toString());
+    return out;
+}
+QMap<int, QString> scanned(Recordset& rs) {
+    QMap<int, QString> out;
+    rs.scan([&](Recordset::Bookmark bookmark, const Recordset::ScanRow& row) {
+        if (out.contains(bookmark)) out.insert(-1, "twice");
+        out.insert(bookmark, row.field(2).toString());
+        return true;
+    });
     return out;
 }
 
@@ -107,6 +124,60 @@ private slots:
             QCOMPARE(groups.find("GroupName", name),
                      app.scalar("select count(*) from tblMasterData where GroupName = ?", {name}).toInt() == 1);
         }
+    }
+
+    // A scan hands over the rows of the recordset as opened, each once with its bookmark: not a deleted
+    // one, but one added since, and not the table's other rows. The whole table read in its own order and
+    // the few rows of a large one read by key give the same.
+    void scanRows_data() {
+        QTest::addColumn<QString>("group"); // empty: all groups
+        QTest::newRow("all rows") << QString();
+        QTest::newRow("a few rows of many") << "G";
+    }
+    void scanRows() {
+        QFETCH(QString, group);
+        TempAppFolder app;
+        addGroup("G");
+        addGroup("H");
+        for (int i = 0; i < 200; ++i) addRecord(i % 50 == 0 ? "G" : "H", QStringLiteral("w%1").arg(199 - i));
+        Recordset rs(gDBConnection, group.isEmpty() ? kSelectChildData
+                                                    : QStringLiteral("SELECT * FROM tblChildData WHERE GroupName = ? "
+                                                                     "ORDER BY GroupName, Website"),
+                     group.isEmpty() ? QVariantList() : QVariantList{group});
+        rs.setBookmark(2);
+        rs.deleteCurrent();
+        rs.addNew();
+        rs.setField(1, QStringLiteral("G"));
+        rs.setField(2, QStringLiteral("added"));
+        rs.update();
+        addRecord("G", "not in the recordset");
+        const QMap<int, QString> expected = walked(rs);
+        QCOMPARE(expected.size(), group.isEmpty() ? 200 : 4);
+        QCOMPARE(scanned(rs), expected);
+        int visited = 0;
+        rs.scan([&](Recordset::Bookmark, const Recordset::ScanRow&) { return ++visited < 2; });
+        QCOMPARE(visited, 2);
+    }
+
+    // Only the stored form with a real date and time is shown as a date; any other text is shown as it is.
+    void storedDatesShown_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("asDate");
+        QTest::newRow("stored form") << "2024-05-17 14:32:08" << true;
+        QTest::newRow("leap day, last second") << "2024-02-29 23:59:59" << true;
+        QTest::newRow("no such day") << "2023-02-29 10:00:00" << false;
+        QTest::newRow("no such month") << "2024-13-01 10:00:00" << false;
+        QTest::newRow("no such hour") << "2024-05-17 24:00:00" << false;
+        QTest::newRow("one digit") << "2024-5-17 14:32:08" << false;
+        QTest::newRow("blank after") << "2024-05-17 14:32:08 " << false;
+        QTest::newRow("letters") << "2024-O5-17 14:32:08" << false;
+        QTest::newRow("other form") << "05/17/2024 02:32:08 PM" << false;
+        QTest::newRow("empty") << "" << false;
+    }
+    void storedDatesShown() {
+        QFETCH(QString, stored);
+        QFETCH(bool, asDate);
+        QCOMPARE(displayedDate(stored) != stored, asDate);
     }
 
     // A record needs its group, group names are unique in any case, and deleting a group takes its records
