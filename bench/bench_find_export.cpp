@@ -42,8 +42,9 @@ double plainScanSeconds() {
 // Gives every record a date of its own, as records saved one by one have (the built database dates them
 // all alike), and makes the window read them again.
 void ownDates(frmMain& form) {
-    gDBConnection->execute(QStringLiteral("UPDATE tblChildData SET DateChanged = "
-                                          "strftime('%Y-%m-%d %H:%M:%S', '2020-01-01', '+' || (rowid * 7) || ' minutes')"));
+    gDBConnection->execute(
+        QStringLiteral("UPDATE tblChildData SET DateChanged = "
+                       "strftime('%Y-%m-%d %H:%M:%S', '2020-01-01', '+' || (rowid * 7) || ' minutes')"));
     form.UpdateComboGroupName();
 }
 
@@ -103,8 +104,8 @@ int measureExport(const char* measure, const char* menuKey, const char* file, co
     ownDates(*form);
     timer.restart();
     form->toolbar()->Toolbar_ButtonMenuClick(QLatin1String(menuKey));
-    report(qPrintable(QStringLiteral("%1_own_dates").arg(QLatin1String(measure))), records,
-           timer.nsecsElapsed() / 1e9, "s");
+    report(qPrintable(QStringLiteral("%1_own_dates").arg(QLatin1String(measure))), records, timer.nsecsElapsed() / 1e9,
+           "s");
     return 0;
 }
 

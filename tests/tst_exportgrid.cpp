@@ -86,8 +86,8 @@ private slots:
         writeExport(html ? ExportFormat::Html : ExportFormat::Text, expected, w.folder.file("KeyvaleTemplate.htm"),
                     captions, rows);
 
-        const QString file = ExportFlow::exportFolder() + "/Export" + (key.isEmpty() ? "HTMLall" : key) +
-                             (html ? ".htm" : ".txt");
+        const QString file =
+            ExportFlow::exportFolder() + "/Export" + (key.isEmpty() ? "HTMLall" : key) + (html ? ".htm" : ".txt");
         QVERIFY(QDir().mkpath(ExportFlow::exportFolder()));
         {
             QFile earlier(file);

@@ -1,7 +1,7 @@
 // keyvale_gui
 #include "store/DateText.h"
-#include "tools/frmFind.h"
 #include "support/Widgets.h"
+#include "tools/frmFind.h"
 #include "tst_main_driver.h"
 
 #include <QCheckBox>
@@ -30,10 +30,10 @@ struct Search {
     QString field, text;
     bool anyPart, whole;
     QList<Rec> rows;
-    int answer;      // to the question, 0 when none is expected
-    QString message; // what Find says, empty for none
-    QString website; // of the row the grid is left on; empty for the last row
-    int column;      // where the grid is left
+    int answer;          // to the question, 0 when none is expected
+    QString message;     // what Find says, empty for none
+    QString website;     // of the row the grid is left on; empty for the last row
+    int column;          // where the grid is left
     QString group = {};  // shown in the group combo, empty for all groups
     bool shown = false;  // the Password and prior columns shown
     bool cancel = false; // Cancel in the progress dialog (only the large grid takes long enough to show it)
@@ -96,40 +96,114 @@ private slots:
         const QString date = "2023-07-08 09:10:11";
         const QList<std::pair<const char*, Search>> cases{
             {"beginning: blanks around the text dropped, case ignored",
-             {all, "  BANK ", false, false, {rec("A", "First Bank"), rec("Z", "Bank of Kent")}, 0, none, "Bank of Kent", 2}},
+             {all,
+              "  BANK ",
+              false,
+              false,
+              {rec("A", "First Bank"), rec("Z", "Bank of Kent")},
+              0,
+              none,
+              "Bank of Kent",
+              2}},
             {"any part: blanks in the text searched for, row by row before column by column",
-             {all, " bank", true, false, {rec("A", "Banking", "savings at bank"), rec("Z", "my bank")}, 0, none, "Banking", 5}},
+             {all,
+              " bank",
+              true,
+              false,
+              {rec("A", "Banking", "savings at bank"), rec("Z", "my bank")},
+              0,
+              none,
+              "Banking",
+              5}},
             {"hidden Password column searched; the cursor stays in the last shown column before it",
              {all, "bank", false, false, {rec("A", "Web", "Bank Two", "Bank One")}, 0, none, "Web", 3}},
             {"shown Password column",
              {all, "bank", false, false, {rec("A", "Web", "Bank Two", "Bank One")}, 0, none, "Web", 4, {}, true}},
             {"one field: other columns are not searched",
-             {"Description", "bank", false, false, {rec("A", "Bank of Kent", "x"), rec("Z", "W", "bank")}, 0, none, "W", 5}},
+             {"Description",
+              "bank",
+              false,
+              false,
+              {rec("A", "Bank of Kent", "x"), rec("Z", "W", "bank")},
+              0,
+              none,
+              "W",
+              5}},
             {"the date as the grid shows it",
-             {"Date Changed", displayedDate(date), false, false, {rec("A", "a"), rec("Z", "z", "", "pw", date)}, 0, none, "z", 6}},
+             {"Date Changed",
+              displayedDate(date),
+              false,
+              false,
+              {rec("A", "a"), rec("Z", "z", "", "pw", date)},
+              0,
+              none,
+              "z",
+              6}},
             {"whole, any part: a later occurrence that is a word",
-             {web, "bank", true, true, {rec("A", "Banking"), rec("Z", "Banking at my BANK today")}, 0, none,
-              "Banking at my BANK today", 2}},
+             {web,
+              "bank",
+              true,
+              true,
+              {rec("A", "Banking"), rec("Z", "Banking at my BANK today")},
+              0,
+              none,
+              "Banking at my BANK today",
+              2}},
             {"whole, any part: candidate refused, the grid on the last row",
-             {web, "bank", true, true, {rec("A", "Web"), rec("A", "eBANKING"), rec("Z", "Bankers")}, no, question("BANK"), {}, 2}},
-            {"whole, beginning: the whole cell", {all, "BANK", false, true, {rec("A", "Bank of Kent"), rec("Z", "bank")}, 0, none, "bank", 2}},
+             {web,
+              "bank",
+              true,
+              true,
+              {rec("A", "Web"), rec("A", "eBANKING"), rec("Z", "Bankers")},
+              no,
+              question("BANK"),
+              {},
+              2}},
+            {"whole, beginning: the whole cell",
+             {all, "BANK", false, true, {rec("A", "Bank of Kent"), rec("Z", "bank")}, 0, none, "bank", 2}},
             {"whole, beginning: candidate taken, quoting the whole cell",
-             {web, "bank", false, true, {rec("A", "Web"), rec("Z", "Bank of Kent")}, yes, question("Bank of Kent"), "Bank of Kent", 2}},
+             {web,
+              "bank",
+              false,
+              true,
+              {rec("A", "Web"), rec("Z", "Bank of Kent")},
+              yes,
+              question("Bank of Kent"),
+              "Bank of Kent",
+              2}},
             {"whole, all fields: candidate keeps its column",
-             {all, "bank", true, true, {rec("A", "Web", "Bankers"), rec("Z", "Shop", "Banking")}, yes, question("Bank"), "Web", 5}},
+             {all,
+              "bank",
+              true,
+              true,
+              {rec("A", "Web", "Bankers"), rec("Z", "Shop", "Banking")},
+              yes,
+              question("Bank"),
+              "Web",
+              5}},
             {"not found: the grid on the last row, in its last shown column",
              {all, "bank", false, false, {rec("A", "Web"), rec("Z", "Shop", "My Bank")}, 0, "Text not found!", {}, 6}},
             {"not found, all columns shown",
              {all, "bank", false, false, {rec("Z", "Shop")}, 0, "Text not found!", {}, 8, {}, true}},
             {"a filtered group: only its rows",
-             {all, "bank", false, false, {rec("A", "Bank A"), rec("Z", "Shop"), rec("Z", "Bank Z")}, 0, none, "Bank Z", 2, "Z"}},
+             {all,
+              "bank",
+              false,
+              false,
+              {rec("A", "Bank A"), rec("Z", "Shop"), rec("Z", "Bank Z")},
+              0,
+              none,
+              "Bank Z",
+              2,
+              "Z"}},
             {"an empty grid", {all, "bank", false, false, {rec("A", "Bank")}, 0, "Text not found!", {}, 1, "Empty"}},
         };
         for (const bool large : {false, true})
             for (const auto& [name, s] : cases)
                 QTest::addRow("%s%s", large ? "large: " : "", name) << s << large;
         QTest::addRow("large: Cancel in the progress dialog leaves the grid where it was")
-            << Search{all, "nowhere", false, false, {rec("A", "Web"), rec("Z", "Shop")}, 0, none, "Web", 1, {}, false, true}
+            << Search{all, "nowhere", false, false, {rec("A", "Web"), rec("Z", "Shop")}, 0, none, "Web",
+                      1,   {},        false, true}
             << true;
     }
     void search() {

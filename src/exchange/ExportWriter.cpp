@@ -118,6 +118,10 @@ ExportFile::ExportFile(ExportFormat format, const QString& path, const QString& 
     scratch_ = std::make_unique<QTemporaryFile>(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
                                                 QStringLiteral(".XXXXXX"));
     if (!scratch_->open()) throw accessError();
+    // The open file is all the writer needs: with its name gone, nothing of it outlives the program, even
+    // when the program does not end normally.
+    scratch_->setAutoRemove(false);
+    QFile::remove(scratch_->fileName());
 }
 
 ExportFile::~ExportFile() = default;
