@@ -9,6 +9,7 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 #include <algorithm>
+#include <unistd.h>
 
 namespace kv {
 
@@ -194,7 +195,9 @@ bool ExportFile::finish(const std::function<bool(qint64)>& progress) {
                (next == place || next % kProgressEvery != 0))
             length += rows_[next++].length;
         buffer.resize(length);
-        if (!scratch_->seek(from) || scratch_->read(buffer.data(), length) != length) throw accessError();
+        // Read past the file's own buffer: rows come from all over the scratch file, and a buffered read
+        // would fetch a whole buffer for every row.
+        if (::pread(scratch_->handle(), buffer.data(), std::size_t(length), off_t(from)) != length) throw accessError();
         put(buffer);
         place = next;
         if (progress && place % kProgressEvery == 0 && !progress(qint64(place))) {
