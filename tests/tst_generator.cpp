@@ -36,15 +36,16 @@ class GeneratorTest : public QObject {
     Q_OBJECT
 private slots:
     // Every password has the length asked for (a fraction rounds up), only characters of its set and no
-    // leading 0 for numbers; over many, the whole set turns up and hardly any two are alike.
+    // leading 0 for numbers; over many, the whole set turns up and hardly any two are alike. An option
+    // chosen without the mouse (as a screen reader sets it) counts as much as a click.
     void passwordsKeepToTheirSet_data() {
-        QTest::addColumn<int>("option"); // 0: as the window opens
+        QTest::addColumn<int>("option"); // 0: as the window opens; below 0: checked without a click
         QTest::addColumn<QString>("length");
         QTest::addColumn<int>("expectedLength");
         QTest::addColumn<QString>("allowed");
         const QString letters = frmGeneratePassword::kLetters, digits = frmGeneratePassword::kDigits;
         QTest::newRow("letters, 15") << 1 << "15" << 15 << letters;
-        QTest::newRow("numbers, 7.5 gives 8") << 2 << "7.5" << 8 << digits;
+        QTest::newRow("numbers set without a click, 7.5 gives 8") << -2 << "7.5" << 8 << digits;
         QTest::newRow("as opened: numbers and letters, 6") << 0 << "" << 6 << letters + digits;
     }
     void passwordsKeepToTheirSet() {
@@ -55,9 +56,14 @@ private slots:
         ScriptedDesktop desktop;
         frmGeneratePassword dlg;
         if (option) {
-            QTest::mouseClick(child<QRadioButton>(dlg, qPrintable(QString("Option%1").arg(option))), Qt::LeftButton);
+            auto* button = child<QRadioButton>(dlg, qPrintable(QString("Option%1").arg(qAbs(option))));
+            if (option > 0)
+                QTest::mouseClick(button, Qt::LeftButton);
+            else
+                button->setChecked(true);
             child<QComboBox>(dlg, "cmbNumOfChar")->setEditText(length);
         }
+        QCOMPARE(child<QLineEdit>(dlg, "txtGeneratedPassword")->accessibleName(), QString("Generated Password"));
         QSet<QChar> seen;
         QSet<QString> passwords;
         for (int draw = 0; draw < 400; ++draw) {
