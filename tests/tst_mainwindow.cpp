@@ -1,8 +1,8 @@
 // keyvale_gui
 #include "mainwindow/RecordsetRows.h"
+#include "store/DateText.h"
 #include "tst_main_driver.h"
 
-#include <QLocale>
 
 using namespace kv;
 using namespace kv::test;
@@ -35,8 +35,7 @@ private slots:
         QCOMPARE(f.control<QLabel>("StatusPanel2").text(), QString(" Copyright Keyvale Makers - v 6.0.1 "));
         QCOMPARE(f.shownColumn(2), QStringList({"a.example", "z.example", "b.example"}));
         QCOMPARE(f.shown(0, 4), QString("pw-a"));
-        const QDateTime changed(QDate(2025, 7, 4), QTime(16, 5, 9));
-        QCOMPARE(f.shown(0, 6), QLocale().toString(changed, QLocale::ShortFormat));
+        QCOMPARE(f.shown(0, 6), displayedDate(QStringLiteral("2025-07-04 16:05:09")));
         QCOMPARE(f.grid().cellValue(6).toString(), QString("2025-07-04 16:05:09"));
         const auto colour = [&](int row, int role) {
             return f.grid().model()->index(row, 2).data(role).value<QBrush>().color();
