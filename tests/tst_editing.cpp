@@ -68,6 +68,7 @@ private slots:
         if (!column) {
             QCOMPARE(f.desktop.prompts.first().text, QString("Enter Password:"));
             QCOMPARE(f.desktop.prompts.first().title, QString("Password"));
+            QVERIFY(f.desktop.prompts.first().masked); // the column is hidden so that passwords are not shown
         }
         if (stored == "pi-pass") {
             QCOMPARE(f.desktop.messages(), QStringList{unstorable(QString::fromUtf8("\u03c0"))});

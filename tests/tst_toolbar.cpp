@@ -53,7 +53,7 @@ struct Window {
     QToolButton* button(const QString& key) const {
         return qobject_cast<QToolButton*>(toolbar->widgetForAction(toolbar->button(key)));
     }
-    // A button as the user sees it: caption, tooltip, and whether it is held down.
+    // A button as the user sees it: caption, tooltip (naming its key), and whether it is held down.
     QString look(const QString& key) const {
         QToolButton* b = button(key);
         return b->text() + " / " + b->toolTip() + (b->isChecked() ? " [pressed]" : "");
@@ -87,14 +87,14 @@ private slots:
         QTest::addColumn<QStringList>("looks");
         QTest::addColumn<QSet<int>>("hidden");
         row("all off", false,
-            QStringList{"Show Password Textbox / Show the Password Textbox's contents",
-                        "Show Password Column / Show Password Column",
-                        "Show Prior Columns / Show Prior UserID and Password"},
+            QStringList{"Show Password Textbox / Show the Password Textbox's contents (Ctrl+1)",
+                        "Show Password Column / Show Password Column (Ctrl+2)",
+                        "Show Prior Columns / Show Prior UserID and Password (Ctrl+3)"},
             QSet<int>{4, 7, 8});
         row("all on", true,
-            QStringList{" Hide Password Textbox / Hide the Password Textbox's contents [pressed]",
-                        " Hide Password Column / Hide Password Column [pressed]",
-                        "Hide Prior Columns / Hide Prior UserID and Password [pressed]"},
+            QStringList{" Hide Password Textbox / Hide the Password Textbox's contents (Ctrl+1) [pressed]",
+                        " Hide Password Column / Hide Password Column (Ctrl+2) [pressed]",
+                        "Hide Prior Columns / Hide Prior UserID and Password (Ctrl+3) [pressed]"},
             QSet<int>{});
     }
     void initialize() {
@@ -120,25 +120,25 @@ private slots:
     void toggle_data() {
         QTest::addColumn<Toggle>("t");
         row("show password text", Toggle{"ShowPasswordText", false, 2,
-                                         " Hide Password Textbox / Hide the Password Textbox's contents [pressed]",
+                                         " Hide Password Textbox / Hide the Password Textbox's contents (Ctrl+1) [pressed]",
                                          "Show Password Textbox Contents", 2, QSet<int>{4, 7, 8}});
         row("hide password text",
-            Toggle{"ShowPasswordText", true, 2, "Show Password Textbox / Show the Password Textbox's contents",
+            Toggle{"ShowPasswordText", true, 2, "Show Password Textbox / Show the Password Textbox's contents (Ctrl+1)",
                    "Hide Password Textbox Contents", 2, QSet<int>{4, 7, 8}});
         row("show password column",
-            Toggle{"ShowPasswordColumn", false, 2, " Hide Password Column / Hide Password Column [pressed]",
+            Toggle{"ShowPasswordColumn", false, 2, " Hide Password Column / Hide Password Column (Ctrl+2) [pressed]",
                    "Show Password Column", 2, QSet<int>{7, 8}});
         row("hide password column, cursor in it",
-            Toggle{"ShowPasswordColumn", true, 4, "Show Password Column / Show Password Column", "Hide Password Column",
+            Toggle{"ShowPasswordColumn", true, 4, "Show Password Column / Show Password Column (Ctrl+2)", "Hide Password Column",
                    3, QSet<int>{4, 7, 8}});
         row("show prior columns", Toggle{"ShowPriorUserIDPassword", false, 3,
-                                         " Hide Prior Columns /  Hide Prior UserID and Password [pressed]",
+                                         " Hide Prior Columns /  Hide Prior UserID and Password (Ctrl+3) [pressed]",
                                          "Show Prior UserID and Password", 3, QSet<int>{4}});
         row("hide prior columns, cursor in prior password",
-            Toggle{"ShowPriorUserIDPassword", true, 8, "Show Prior Columns / Show Prior UserID and Password",
+            Toggle{"ShowPriorUserIDPassword", true, 8, "Show Prior Columns / Show Prior UserID and Password (Ctrl+3)",
                    "Hide Prior UserID and Password", 5, QSet<int>{4, 7, 8}});
         row("hide prior columns, cursor elsewhere",
-            Toggle{"ShowPriorUserIDPassword", true, 6, "Show Prior Columns / Show Prior UserID and Password",
+            Toggle{"ShowPriorUserIDPassword", true, 6, "Show Prior Columns / Show Prior UserID and Password (Ctrl+3)",
                    "Hide Prior UserID and Password", 6, QSet<int>{4, 7, 8}});
     }
     void toggle() {
