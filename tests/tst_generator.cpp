@@ -88,7 +88,6 @@ private slots:
         const int tab = Qt::Key_Tab, enter = Qt::Key_Return;
         QTest::newRow("5, Tab, Esc") << "5" << tab << false << int(Qt::Key_Escape);
         QTest::newRow("15, Tab, Exit") << "15" << tab << true << int(Qt::Key_E);
-        QTest::newRow("16, Tab") << "16" << tab << false << 0;
         QTest::newRow("99999999, Enter") << "99999999" << enter << false << 0;
         QTest::newRow("9, Enter, Copy") << "9" << enter << true << int(Qt::Key_C);
     }
@@ -104,7 +103,6 @@ private slots:
         auto* combo = child<QComboBox>(dlg, "cmbNumOfChar");
         combo->clearEditText();
         QTest::keyClicks(combo, typed);
-        QCOMPARE(combo->currentText(), typed);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
         const bool enter = key == Qt::Key_Return;
         const QString password = child<QLineEdit>(dlg, "txtGeneratedPassword")->text();

@@ -42,8 +42,6 @@ private slots:
                                      << "Please enter a password in both password fields." << nothing << false;
         QTest::newRow("different") << true << soup << "abc123|abc124" << none << "Passwords must be the same."
                                    << nothing << false;
-        QTest::newRow("too short") << true << soup << "abc12" << info
-                                   << "The minimum length for a password is a length of 6" << nothing << false;
         // Named once each. The micro sign can be stored, but its upper case (Greek Mu) can not.
         QTest::newRow("password not storable") << true << soup << "pass\u0142\u00B5\u4E2D\u014212" << info
                                                << "The password" + cannot + "\u0142\u00B5\u4E2D" << nothing << false;

@@ -1,6 +1,5 @@
 // keyvale_gui
 #include "mainwindow/MainToolbar.h"
-#include "platform/Error.h"
 #include "store/Options.h"
 #include "support/FakeGrid.h"
 #include "support/ScriptedDesktop.h"
@@ -108,8 +107,6 @@ private slots:
         for (const QString& key : kToggles)
             shown << w.look(key);
         QCOMPARE(shown, looks);
-        for (const QString& key : kToggles + QStringList{"FirstRecord", "LastRecord", "NewRecord"})
-            QVERIFY(!w.button(key)->icon().isNull());
         QCOMPARE(w.grid.hidden, hidden);
         QCOMPARE(w.txtPassword->echoMode(), on ? QLineEdit::Normal : QLineEdit::Password);
         QVERIFY(desk.prompts.isEmpty());
@@ -179,17 +176,6 @@ private slots:
         QCOMPARE(w.exportClicks, 1);
     }
 
-    // A failing step is reported; what ran before it keeps its effect.
-    void clickErrorIsReported() {
-        test::ScriptedDesktop desk;
-        Window w({false, true, false});
-        w.onStatus = [](const QString&) { throw Error(91, QStringLiteral("Object variable not set")); };
-        w.grid.column = 4;
-        w.click("ShowPasswordColumn");
-        QCOMPARE(desk.messages(), QStringList({"Error 91 (Object variable not set) in procedure Toolbar_ButtonClick "
-                                               "of Form frmMain"}));
-        QCOMPARE(w.grid.column, 3);
-    }
 };
 
 QTEST_MAIN(ToolbarTest)
