@@ -26,6 +26,8 @@ QList<frmPassword*> logOnWindows() {
 class MainCommandsTest : public QObject {
     Q_OBJECT
 private slots:
+    void cleanup() { qDeleteAll(logOnWindows()); }
+
     // A description typed and tabbed past is pending when the program ends or locks. Exit and the close box
     // store it as leaving the row would, and stay open when it is refused or the user cancels; the idle
     // shutdown stores it only when nobody need be asked, else drops it whole; a lock-out keeps it in edit
@@ -61,6 +63,8 @@ private slots:
         // Answering No first leaves everything as it was.
         QTest::newRow("Lock Out menu") << "menu" << false << "Bank" << QList{Answer::No, Answer::Yes}
                                        << QStringList{lock, lock} << false << "old";
+        QTest::newRow("closed while locked") << "locked close" << true << "Bank" << QList{Answer::Yes}
+                                             << QStringList{lock} << true << "old";
     }
     void endingWithARowInEdit() {
         QFETCH(QString, by);
@@ -86,6 +90,8 @@ private slots:
             f.control<QAction>("mnuFileExit").trigger();
         else if (by == "close")
             f.form->close();
+        else if (by == "locked close")
+            f.control<QAction>("mnuLockOut").trigger(), f.form->close();
         else if (by == "menu")
             f.control<QAction>("mnuLockOut").trigger(), f.control<QAction>("mnuLockOut").trigger();
         else

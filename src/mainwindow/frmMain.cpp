@@ -351,8 +351,9 @@ void frmMain::Form_Resize() {
 
 void frmMain::closeEvent(QCloseEvent* event) {
     // Nothing may be pending when the program ends: the row being edited is stored first, and a row that
-    // is refused, or that the user keeps, keeps the program open.
-    if (!storePendingRow(Asking::AtExit)) {
+    // is refused, or that the user keeps, keeps the program open. Behind the log-on window (the desktop
+    // session ending, say) nobody may be asked.
+    if (!storePendingRow(isVisible() ? Asking::AtExit : Asking::Never)) {
         event->ignore();
         return;
     }
