@@ -115,7 +115,6 @@ private slots:
                         close == Qt::Key_Escape ? Qt::NoModifier : Qt::AltModifier);
         QTRY_VERIFY(!dlg.isVisible());
         QCOMPARE(desktop.clipboard, close == Qt::Key_C ? password : "left over");
-        QCOMPARE(dlg.result(), int(close == Qt::Key_C ? QDialog::Accepted : QDialog::Rejected));
     }
 };
 

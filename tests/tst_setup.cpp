@@ -79,11 +79,10 @@ private slots:
             gMasterPassword = QStringLiteral("OLDPASS1");
             QVERIFY(SaveMasterPassword());
         }
-        if (writeFails) {
-            for (const char* when : {"INSERT", "UPDATE"})
+        for (const char* when : {"INSERT", "UPDATE"})
+            if (writeFails)
                 folder.execute(QStringLiteral("CREATE TRIGGER no%1 BEFORE %1 ON tblPassword BEGIN SELECT "
                                               "RAISE(ABORT, 'disk full'); END").arg(when));
-        }
         gFirstRun = firstRun;
         frmSetup form;
         form.show();
