@@ -3,7 +3,6 @@
 #include "startup/modKeyvale.h"
 #include "store/modDBstuff.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -63,7 +62,7 @@ void useProgramFolders(const QString& namedFolder, const QString& programFolder)
     }
 }
 
-bool provideUserDatabase() {
+bool provideUserDatabase(const QString& delivered) {
     if (!gPerUserFolders) return true;
     QString dataFolder = gDataFolder;
     AddBackslash(dataFolder);
@@ -72,11 +71,11 @@ bool provideUserDatabase() {
     if (QFileInfo::exists(target)) return true;
     makeOwnerOnlyFolder(dataFolder);
 
-    QFile delivered(QCoreApplication::applicationDirPath() + QStringLiteral("/keyvale.mdb"));
+    QFile source(delivered);
     QSaveFile copy(target);
-    if (!delivered.open(QIODevice::ReadOnly) || !copy.open(QIODevice::WriteOnly)) return false;
+    if (!source.open(QIODevice::ReadOnly) || !copy.open(QIODevice::WriteOnly)) return false;
     copy.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    const QByteArray bytes = delivered.readAll();
+    const QByteArray bytes = source.readAll();
     if (copy.write(bytes) != bytes.size()) {
         copy.cancelWriting();
         return false;
