@@ -6,6 +6,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QStandardPaths>
 
 #include <unistd.h>
 
@@ -22,10 +23,14 @@ QString canonicalFolder(const QString& folder) {
     return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
 }
 
-// One socket name per user and data folder, so that users sharing a folder never talk to each other.
+// One socket per data folder, in the user's own runtime folder (no one else can make or reach it there), so
+// that users sharing a folder never talk to each other.
 QString serverName(const QString& canonical) {
-    const QByteArray hash = QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha1).toHex().left(20);
-    return QStringLiteral("keyvale-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash));
+    const QString hash = QString::fromLatin1(
+        QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha1).toHex().left(20));
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (runtime.isEmpty()) return QStringLiteral("keyvale-%1-%2").arg(::getuid()).arg(hash);
+    return runtime + QStringLiteral("/keyvale-") + hash;
 }
 
 std::unique_ptr<QLockFile> lockFileFor(const QString& dataFolder) {
