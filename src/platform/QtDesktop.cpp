@@ -1,7 +1,7 @@
 // keyvale_gui
 #include "platform/QtDesktop.h"
 
-#include "startup/InstanceLock.h"
+#include "platform/InstanceLock.h"
 
 #include <QApplication>
 #include <QAudioDevice>

@@ -2,7 +2,7 @@
 #include "startup/SingleInstance.h"
 
 #include "platform/Desktop.h"
-#include "startup/InstanceLock.h"
+#include "platform/InstanceLock.h"
 #include "startup/WidgetRoutines.h"
 #include "startup/modKeyvale.h"
 

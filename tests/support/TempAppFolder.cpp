@@ -1,6 +1,6 @@
 #include "support/TempAppFolder.h"
 
-#include "startup/InstanceLock.h"
+#include "platform/InstanceLock.h"
 #include "startup/modKeyvale.h"
 #include "store/Cipher.h"
 #include "store/Options.h"

@@ -1,4 +1,4 @@
-#include "startup/InstanceLock.h"
+#include "platform/InstanceLock.h"
 
 #include <QCryptographicHash>
 #include <QDir>
