@@ -25,7 +25,8 @@ grep -qx "Exec=$prefix/$bindir/keyvale" "$entry" || fail "the desktop entry does
 
 # Its files go to the user's folders; a second start on them ends at once and leaves the database alone.
 chmod -R a-w "$prefix/$programdir"
-export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data QT_QPA_PLATFORM=offscreen
+export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=offscreen
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 unset KEYVALE_APP_DIR
 "$prefix/$bindir/keyvale" >"$work/first.log" 2>&1 &
 first=$!
