@@ -28,6 +28,9 @@ public:
     // the program never shuts down or locks by itself.
     void start();
 
+    // The warning the status bar shows before the program shuts down or locks by itself.
+    static QString warningText(bool shutDown, double seconds);
+
     QTimer* timer() const { return Timer1_; }
     QToolButton* alertButton() const { return cmdAlerts_; }
 
@@ -39,6 +42,9 @@ public slots:
     void Timer1_Timer();
     // Starts the idle period afresh and takes back a warning that is on screen.
     void ResetAutoShutdown();
+    // Hides the main window behind the log-on window, as the idle period's end does; the session's lock
+    // (screen saver, sleep) comes here too.
+    void lockOutNow();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -32,7 +32,7 @@ void BuildVersionText() {
 }
 
 void InitializeINIfile() {
-    gIniFile = gAppPath + QStringLiteral("keyvale.ini");
+    gIniFile = (gSettingsFolder.isEmpty() ? gAppPath : gSettingsFolder) + QStringLiteral("keyvale.ini");
     if (!QFileInfo::exists(gIniFile) && !writeDataFolder(gIniFile, QString()))
         desktop().message(QStringLiteral("An error has occured writing INI KeyvaleLocation setting."), {}, Buttons::Ok,
                           Icon::Exclamation);
@@ -63,11 +63,10 @@ bool ReadDataFolder(const QString& iniFile) {
             QStringLiteral("a new INI file with default settings will be created ") +
             QStringLiteral("the next time Keyvale starts.");
         if (desktop().message(text, {}, Buttons::YesNo, Icon::Critical) == Answer::Yes) {
-            const QString file = gAppPath + QStringLiteral("keyvale.ini");
-            if (QFileInfo(file).isDir())
-                QDir().rmdir(file);
+            if (QFileInfo(iniFile).isDir())
+                QDir().rmdir(iniFile);
             else
-                QFile::remove(file);
+                QFile::remove(iniFile);
             desktop().message(QStringLiteral("Keyvale will shut down and a new INI file will be created ") +
                                   QStringLiteral("with default option settings."),
                               {}, Buttons::Ok, Icon::Information);
@@ -80,8 +79,10 @@ bool ReadDataFolder(const QString& iniFile) {
 bool LoadMasterPassword() {
     try {
         auto rs = openRecordset(QStringLiteral("Select * from tblPassword"));
+        // A file whose group table could not be opened is no first run, nor fit to log on to.
+        const Recordset& groups = opened(gRsMasterData);
         if (rs->eof() && rs->bof()) {
-            if (gRsMasterData && gRsMasterData->recordCount() > 0) {
+            if (groups.recordCount() > 0) {
                 desktop().message(QStringLiteral("Keyvale has been breached or is corrupted!  Please reinstall Keyvale"),
                                   {}, Buttons::Ok, Icon::Critical);
                 return false; // start-up ends the program
@@ -103,7 +104,7 @@ bool LoadMasterPassword() {
     }
 }
 
-void SaveMasterPassword() {
+bool SaveMasterPassword() {
     try {
         auto rs = openRecordset(QStringLiteral("Select * from tblPassword"));
         if (rs->eof() && rs->bof())
@@ -115,8 +116,10 @@ void SaveMasterPassword() {
         rs->setField(QStringLiteral("Password"), encipherField(gMasterPassword));
         rs->update();
         rs->close();
+        return true;
     } catch (const Error& e) {
         reportCritical(e);
+        return false;
     }
 }
 

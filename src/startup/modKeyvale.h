@@ -6,7 +6,9 @@ namespace kv {
 
 // Shared paths, set during start-up. Paths end in "/".
 inline QString gAppPath;    // the program's folder (or the one named by --app-dir / KEYVALE_APP_DIR)
-inline QString gIniFile;    // gAppPath + "keyvale.ini"
+inline QString gIniFile;    // gSettingsFolder (or gAppPath) + "keyvale.ini"
+inline QString gSettingsFolder; // where the settings file lives; empty means gAppPath
+inline bool gPerUserFolders = false; // an installed copy: settings and data in the user's own folders
 inline QString gDataFolder; // the data folder as stored in the settings file
 inline QString gWinDir;     // where the about box looks for its tune: the program's folder on this platform
 inline QString gHelpFile;   // the help pages
@@ -42,8 +44,9 @@ bool ReadDataFolder(const QString& iniFile);
 // Reads tblPassword into the master password and recovery values; sets gFirstRun for a new
 // installation. False means that start-up must end.
 bool LoadMasterPassword();
-// Writes the master password and recovery values, enciphered, into the one row of tblPassword.
-void SaveMasterPassword();
+// Writes the master password and recovery values, enciphered, into the one row of tblPassword. False,
+// after telling the user, when the row could not be written.
+bool SaveMasterPassword();
 
 // A file delivered with the program (template, help, sounds): the one in `folder` when it is there, else
 // the one beside the executable (so a program folder named with --app-dir still finds them), else the
