@@ -30,7 +30,7 @@ QString skippedText(const QList<int>& skipped) {
     if (skipped.size() > kSkippedListed) numbers.append(QStringLiteral("..."));
     return QStringLiteral("\n") + QString::number(skipped.size()) +
            (skipped.size() == 1 ? QStringLiteral(" record was") : QStringLiteral(" records were")) +
-           QStringLiteral(" not imported, because Keyvale can not store their passwords unchanged (record ") +
+           QStringLiteral(" not imported, because Keyvale can not store their text unchanged (record ") +
            QStringLiteral("numbers ") + numbers.join(QStringLiteral(", ")) + QStringLiteral(").");
 }
 

@@ -89,7 +89,9 @@ ImportRun importOldRecords(const OldKeyvaleFile& file, sql::Connection& db, cons
         const int number = row + 2;
         const OldRecord r = file.record(number);
         const QString group = groups.file(kImportedGroup);
-        if (!unstorableCharacters(r.password).isEmpty()) {
+        // Text with a character the field cipher cannot give back (a NUL) is damaged, not a log-on: storing it
+        // would alter it.
+        if (!unstorableCharacters(r.website + r.userID + r.password).isEmpty()) {
             skipped.append(number);
             return false;
         }

@@ -48,7 +48,7 @@ private:
 inline const QString kImportedGroup = QStringLiteral("IMPORTED DATA");
 
 // Appends records 2 to n of a 4.x data file to tblChildData under kImportedGroup, dated `dateChanged`.
-// A record whose password holds a character the field cipher cannot give back is skipped.
+// A record holding a character the field cipher cannot give back unchanged is skipped.
 ImportRun importOldRecords(const OldKeyvaleFile& file, sql::Connection& db, const QString& dateChanged,
                            const ImportProgress& progress = {});
 
