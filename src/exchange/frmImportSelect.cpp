@@ -26,6 +26,7 @@
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableView>
 #include <QTimer>
 
@@ -360,12 +361,20 @@ bool frmImportSelect::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void frmImportSelect::setFormHeight(int twips) { resize(width(), twipsToPixels(twips, this)); }
+void frmImportSelect::setFormHeight(int twips) {
+    int pixels = twipsToPixels(twips, this);
+    const QScreen* s = screen();
+    // The whole window stays on the screen: no taller than it, moved up when it grows past its bottom.
+    if (s) pixels = qMin(pixels, s->availableGeometry().height() * 9 / 10);
+    resize(width(), pixels);
+    if (s && isVisible() && frameGeometry().bottom() > s->availableGeometry().bottom())
+        move(x(), qMax(s->availableGeometry().top(), s->availableGeometry().bottom() - frameGeometry().height()));
+}
 
 void frmImportSelect::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     // Without rows the window keeps to its frame.
-    if (SSDBGrid_->rowCount() == 0 && height() != twipsToPixels(kShortHeight, this)) {
+    if (SSDBGrid_->rowCount() == 0 && height() > twipsToPixels(kShortHeight, this)) {
         setFormHeight(kShortHeight);
         return;
     }
