@@ -46,14 +46,18 @@ QByteArray websiteFieldWithNul() {
 struct ImportFixture : MainWindowFixture {
     ImportFixture() : MainWindowFixture({Rec("Bank", "www.existing.example", "me", "pw")}) {}
     QString oldFile() const { return folder.file(QStringLiteral("keyvale")); }
+    void write(const QByteArray& bytes) const {
+        QFile file(oldFile());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    }
     // Runs the menu entry answering the question and the password box as given.
-    void import(const std::optional<QString>& typed, Answer go = Answer::Yes) {
+    void import(const std::optional<QString>& typed, Answer go = Answer::Yes, bool asked = true) {
         desktop.answer(go);
-        if (go == Answer::Yes) desktop.answerInput(typed);
+        if (go == Answer::Yes && asked) desktop.answerInput(typed);
         control<QAction>("mnuEditImport").trigger();
     }
-    int imported() const { return count(QStringLiteral("SELECT count(*) FROM tblChildData WHERE GroupName = ?"), {kImportedGroup}); }
-    bool groupExists() const { return count(QStringLiteral("SELECT count(*) FROM tblMasterData WHERE GroupName = ?"), {kImportedGroup}) == 1; }
+    int imported() const { return count("SELECT count(*) FROM tblChildData WHERE GroupName = 'IMPORTED DATA'"); }
+    bool groupExists() const { return count("SELECT count(*) FROM tblMasterData WHERE GroupName = 'IMPORTED DATA'"); }
 };
 
 } // namespace
@@ -63,17 +67,23 @@ class Import4xTest : public QObject {
 private slots:
     // Every record arrives deciphered and trimmed, deleted ones marked, dated now, with its password
     // enciphered with the field key; the group list and grid show them at once, and a second run doubles them.
+    // A record whose text would not come back from the field cipher unchanged is skipped, and named.
     void importsEveryRecord() {
         ImportFixture f;
-        QVERIFY(writeOldKeyvaleFile(f.oldFile(), "OLD PW", kLogOns));
+        const QByteArray nul = websiteFieldWithNul();
+        QVERIFY(!nul.isEmpty());
+        QByteArray bytes = oldKeyvaleBytes("OLD PW", kLogOns + QList<OldLogOn>{{"", "damaged", ""}});
+        bytes.replace(119 * (kLogOns.size() + 1) + 4, 50, nul);
+        f.write(bytes);
         f.import(QStringLiteral("  old pw "));
+        QCOMPARE(f.desktop.last().text,
+                 QStringLiteral("Keyvale successfully imported data.\n1 record was not imported, because Keyvale can "
+                                "not store their text unchanged (record numbers 8)."));
         QCOMPARE(f.desktop.prompts[0].text, kQuestion);
         QCOMPARE(f.desktop.prompts[0].icon, Icon::Question);
         QCOMPARE(f.desktop.prompts[1].text, QStringLiteral("Please enter the old password."));
         QVERIFY(f.desktop.prompts[1].masked);
-        QCOMPARE(f.desktop.last().text, QStringLiteral("Keyvale successfully imported data."));
         QCOMPARE(f.desktop.last().icon, Icon::Information);
-        QCOMPARE(f.status(), QStringLiteral("Imported old Keyvale data successfully."));
 
         for (const OldLogOn& l : kLogOns) {
             if (l.website.isEmpty()) continue;
@@ -89,7 +99,7 @@ private slots:
 
         f.import(QStringLiteral("OLD PW"));
         QCOMPARE(f.imported(), 2 * kLogOns.size());
-        QCOMPARE(f.count("SELECT count(*) FROM tblMasterData WHERE GroupName = 'IMPORTED DATA'"), 1);
+        QVERIFY(f.groupExists());
     }
 
     // What the user answers decides whether anything is imported; only a matching password imports.
@@ -106,10 +116,6 @@ private slots:
                                              << "Imported old Keyvale data successfully." << 2;
         QTest::newRow("stored in lower case is never matched")
             << "oldpw" << true << std::optional<QString>("oldpw") << invalid << "Import process failed." << 0;
-        QTest::newRow("wrong password") << "OLDPW" << true << std::optional<QString>("OLDPW2") << invalid
-                                        << "Import process failed." << 0;
-        QTest::newRow("blanks only") << "OLDPW" << true << std::optional<QString>("   ") << QString()
-                                     << "Import Canceled." << 0;
         QTest::newRow("box cancelled") << "OLDPW" << true << std::optional<QString>() << QString()
                                        << "Import Canceled." << 0;
         QTest::newRow("No to Continue") << "OLDPW" << false << std::optional<QString>() << QString()
@@ -130,20 +136,14 @@ private slots:
         ImportFixture f;
         QByteArray before = oldKeyvaleBytes(stored, kLogOns.mid(0, 2));
         if (stored.isEmpty()) before.truncate(118);
-        QFile file(f.oldFile());
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
-        file.close();
-        if (stored.isEmpty()) {
-            f.desktop.answer(Answer::Yes);
-            f.control<QAction>("mnuEditImport").trigger();
-        } else {
-            f.import(typed, goOn ? Answer::Yes : Answer::No);
-        }
+        f.write(before);
+        f.import(typed, goOn ? Answer::Yes : Answer::No, !stored.isEmpty());
         QCOMPARE(f.desktop.prompts.size(), !goOn ? 1 : stored.isEmpty() ? 2 : 2 + !message.isEmpty());
         if (!message.isEmpty()) QCOMPARE(f.desktop.last().text, message);
         QCOMPARE(f.status(), status);
         QCOMPARE(f.imported(), imported);
         QCOMPARE(f.groupExists(), imported > 0);
+        QFile file(f.oldFile());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), before); // only read
     }
@@ -153,13 +153,11 @@ private slots:
     void noOldFile_data() {
         QTest::addColumn<QString>("kind");
         QTest::newRow("none") << "none";
-        QTest::newRow("a folder") << "folder";
         QTest::newRow("the running program") << "program";
     }
     void noOldFile() {
         QFETCH(QString, kind);
         ImportFixture f;
-        if (kind == "folder") QVERIFY(QDir().mkdir(f.oldFile()));
         if (kind == "program") QVERIFY(QFile::link(QCoreApplication::applicationFilePath(), f.oldFile()));
         f.control<QAction>("mnuEditImport").trigger();
         QCOMPARE(f.desktop.beeps, 1);
@@ -170,52 +168,26 @@ private slots:
 
     // A file cut at any length around one and two records: too short for its header it has no old password;
     // otherwise the count is its length over 119, rounded, and a last record only partly there is read with
-    // blanks for what is missing.
-    void truncatedFiles_data() {
-        QTest::addColumn<int>("length");
-        QTest::addColumn<int>("imported"); // -1: no header
-        for (int length : {0, 1, 59, 60, 118}) QTest::addRow("%d bytes", length) << length << -1;
-        for (int length : {119, 177, 178}) QTest::addRow("%d bytes", length) << length << 0;
-        for (int length : {179, 200, 237, 238, 296, 297}) QTest::addRow("%d bytes", length) << length << 1;
-        QTest::addRow("298 bytes") << 298 << 2;
-    }
+    // blanks for what is missing (its web site, in the first 54 bytes, is whole here).
     void truncatedFiles() {
-        QFETCH(int, length);
-        QFETCH(int, imported);
         TempAppFolder folder;
-        QByteArray bytes = oldKeyvaleBytes("PW", kLogOns.mid(0, 2)).left(length);
-        QBuffer buffer(&bytes);
-        QVERIFY(buffer.open(QIODevice::ReadOnly));
-        const OldKeyvaleFile file(buffer);
-        QCOMPARE(file.hasHeader(), imported >= 0);
-        if (imported < 0) return;
-        QCOMPARE(file.oldPassword(), QStringLiteral("PW"));
-        const ImportRun run = importOldRecords(file, *gDBConnection, kStoredNow);
-        QCOMPARE(run.imported, imported);
-        // The web site lies within the first 54 bytes of a record: whole in every partial record here.
-        const QStringList sites = {kLogOns[0].website, kLogOns[1].website.trimmed()};
-        QCOMPARE(folder.query("SELECT Website FROM tblChildData ORDER BY ChildAutoID").size(), imported);
-        for (int i = 0; i < imported; ++i)
-            QCOMPARE(folder.query("SELECT Website FROM tblChildData ORDER BY ChildAutoID")[i][0].toString(), sites[i]);
-    }
-
-    // A record whose text would not come back from the field cipher unchanged is not stored altered: it is
-    // skipped, and the message says which.
-    void unstorableRecordSkipped() {
-        const QByteArray nul = websiteFieldWithNul();
-        QVERIFY(!nul.isEmpty());
-        ImportFixture f;
-        QByteArray bytes = oldKeyvaleBytes("PW", kLogOns.mid(0, 3));
-        bytes.replace(119 * 2 + 4, 50, nul); // record 3
-        QFile file(f.oldFile());
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-        file.close();
-        f.import(QStringLiteral("PW"));
-        QCOMPARE(f.desktop.last().text,
-                 QStringLiteral("Keyvale successfully imported data.\n1 record was not imported, because Keyvale can "
-                                "not store their text unchanged (record numbers 3)."));
-        QCOMPARE(f.imported(), 2);
-        QCOMPARE(f.count("SELECT count(*) FROM tblChildData WHERE UserID = ?", {kLogOns[1].userID.trimmed()}), 0);
+        const QByteArray whole = oldKeyvaleBytes("PW", kLogOns.mid(0, 2));
+        const QList<std::pair<int, int>> lengthsAndRecords = {{0, -1},  {59, -1},  {118, -1}, {119, 0}, {178, 0},
+                                                              {179, 1}, {237, 1},  {238, 1},  {297, 1}, {298, 2}};
+        for (const auto& [length, records] : lengthsAndRecords) {
+            QByteArray bytes = whole.left(length);
+            QBuffer buffer(&bytes);
+            QVERIFY(buffer.open(QIODevice::ReadOnly));
+            const OldKeyvaleFile file(buffer);
+            QCOMPARE(file.hasHeader(), records >= 0);
+            QCOMPARE(file.oldPassword(), QString(records >= 0 ? "PW" : ""));
+            const int before = folder.scalar("SELECT count(*) FROM tblChildData").toInt();
+            QCOMPARE(importOldRecords(file, *gDBConnection, kStoredNow).imported, qMax(0, records));
+            for (int i = 0; i < records; ++i)
+                QCOMPARE(folder.scalar("SELECT Website FROM tblChildData WHERE ChildAutoID = ?", {before + i + 1})
+                             .toString(),
+                         kLogOns[i].website.trimmed());
+        }
     }
 
     // Cancelling the progress leaves the database as it was, import group included.
