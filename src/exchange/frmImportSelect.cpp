@@ -202,6 +202,8 @@ void frmImportSelect::btnGetKeyvaleImportPath_Click() {
 // ---- The other database
 
 void frmImportSelect::openOtherDatabase() {
+    // The database already open stays open, with the rows it shows.
+    if (other_ && sameFolder(sImportPath, openFolder_)) return;
     CloseDatabase_ImportSelect();
     const bool opened = InitializeDB_ImportSelect();
     txtPassword_->setEnabled(opened);
@@ -211,6 +213,7 @@ void frmImportSelect::openOtherDatabase() {
 bool frmImportSelect::InitializeDB_ImportSelect() {
     try {
         other_ = std::make_unique<OtherDatabase>(sImportPath);
+        openFolder_ = sImportPath;
         sImportPassword = other_->masterPassword();
         return true;
     } catch (const Error& e) {

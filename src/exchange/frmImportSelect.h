@@ -80,6 +80,7 @@ private:
     quint8 bytAttempts = 0;
     qint16 iColumnCount = 0;
     std::unique_ptr<OtherDatabase> other_; // the other database's connection and records
+    QString openFolder_;                   // the folder other_ was opened on
     bool closing_ = false;
 };
 
