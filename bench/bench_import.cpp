@@ -65,7 +65,8 @@ int measureImport4x(const QString& folder, int records) {
 int measureImportSelected(const QString& folder, int records) {
     // `folder` holds the other database; the open one starts empty.
     sql::Connection::open(databaseFile(folder), kDatabasePassword)
-        ->execute(QStringLiteral("INSERT INTO tblPassword (Password) VALUES (?)"), {encipherField(QStringLiteral("PW"))});
+        ->execute(QStringLiteral("INSERT INTO tblPassword (Password) VALUES (?)"),
+                  {encipherField(QStringLiteral("PW"))});
     const QString openFolder = QDir(folder).filePath(QStringLiteral("open"));
     QDir().mkpath(openFolder);
     createDeliveredDatabase(databaseFile(openFolder));
@@ -75,8 +76,9 @@ int measureImportSelected(const QString& folder, int records) {
     auto form = std::make_unique<frmMain>();
     form->show();
 
-    frmImportSelect window(form->viewFlags(), {[&](const QString& text) { form->setStatusText(text); },
-                                               [] { return QString(); }, [&](const QString&) { reload(*form); }},
+    frmImportSelect window(form->viewFlags(),
+                           {[&](const QString& text) { form->setStatusText(text); }, [] { return QString(); },
+                            [&](const QString&) { reload(*form); }},
                            form.get());
     window.show();
     QElapsedTimer timer;

@@ -116,8 +116,8 @@ private slots:
                                              << "Imported old Keyvale data successfully." << 2;
         QTest::newRow("stored in lower case is never matched")
             << "oldpw" << true << std::optional<QString>("oldpw") << invalid << "Import process failed." << 0;
-        QTest::newRow("box cancelled") << "OLDPW" << true << std::optional<QString>() << QString()
-                                       << "Import Canceled." << 0;
+        QTest::newRow("box cancelled") << "OLDPW" << true << std::optional<QString>() << QString() << "Import Canceled."
+                                       << 0;
         QTest::newRow("No to Continue") << "OLDPW" << false << std::optional<QString>() << QString()
                                         << "Import canceled." << 0;
         // Cut within its header record: nothing to check the password against.
@@ -172,8 +172,8 @@ private slots:
     void truncatedFiles() {
         TempAppFolder folder;
         const QByteArray whole = oldKeyvaleBytes("PW", kLogOns.mid(0, 2));
-        const QList<std::pair<int, int>> lengthsAndRecords = {{0, -1},  {59, -1},  {118, -1}, {119, 0}, {178, 0},
-                                                              {179, 1}, {237, 1},  {238, 1},  {297, 1}, {298, 2}};
+        const QList<std::pair<int, int>> lengthsAndRecords = {{0, -1},  {59, -1}, {118, -1}, {119, 0}, {178, 0},
+                                                              {179, 1}, {237, 1}, {238, 1},  {297, 1}, {298, 2}};
         for (const auto& [length, records] : lengthsAndRecords) {
             QByteArray bytes = whole.left(length);
             QBuffer buffer(&bytes);
@@ -196,8 +196,8 @@ private slots:
         QBuffer buffer;
         buffer.setData(oldKeyvaleBytes("PW", kLogOns));
         QVERIFY(buffer.open(QIODevice::ReadOnly));
-        const ImportRun run = importOldRecords(OldKeyvaleFile(buffer), *gDBConnection, kStoredNow,
-                                               [](qint64 done) { return done < 3; });
+        const ImportRun run =
+            importOldRecords(OldKeyvaleFile(buffer), *gDBConnection, kStoredNow, [](qint64 done) { return done < 3; });
         QVERIFY(run.cancelled);
         QCOMPARE(folder.scalar("SELECT count(*) FROM tblChildData").toInt(), 0);
         QCOMPARE(folder.scalar("SELECT count(*) FROM tblMasterData").toInt(), 0);
@@ -215,16 +215,19 @@ private slots:
             switch (seed % 4) {
             case 0: // random garbage of any length
                 bytes = QByteArray(random.bounded(900), '\0');
-                for (char& c : bytes) c = char(random.bounded(256));
+                for (char& c : bytes)
+                    c = char(random.bounded(256));
                 break;
             case 1: // flipped bytes
-                for (int i = 0; i < 20; ++i) bytes[random.bounded(bytes.size())] = char(random.bounded(256));
+                for (int i = 0; i < 20; ++i)
+                    bytes[random.bounded(bytes.size())] = char(random.bounded(256));
                 break;
             case 2: // cut anywhere
                 bytes.truncate(random.bounded(bytes.size() + 1));
                 break;
             default: // garbage appended
-                for (int i = random.bounded(240); i > 0; --i) bytes.append(char(random.bounded(256)));
+                for (int i = random.bounded(240); i > 0; --i)
+                    bytes.append(char(random.bounded(256)));
             }
             QBuffer buffer(&bytes);
             QVERIFY(buffer.open(QIODevice::ReadOnly));

@@ -127,8 +127,14 @@ private slots:
         for (int i = 0; i < kOther.size(); ++i) {
             const Rec& r = kOther[i];
             // "bank" is filed under the open database's "Bank"; the date is the source's.
-            const QVariantList expected{r.group == "bank" ? "Bank" : r.group, r.website, r.user, r.password,
-                                        r.description, r.date, r.priorUser, r.priorPassword};
+            const QVariantList expected{r.group == "bank" ? "Bank" : r.group,
+                                        r.website,
+                                        r.user,
+                                        r.password,
+                                        r.description,
+                                        r.date,
+                                        r.priorUser,
+                                        r.priorPassword};
             QCOMPARE(f.stored(r.website), rows.contains(i) ? expected : QVariantList());
         }
         // The main window keeps its group and lists the new one.
@@ -158,7 +164,8 @@ private slots:
         int shown = -1;
         QVERIFY(f.withWindow([&] {
             f.typeFolder(other.dir.path());
-            for (const QString& p : passwords) f.getData(p);
+            for (const QString& p : passwords)
+                f.getData(p);
             shown = f.selection().driven->rowCount();
         }));
         QCOMPARE(f.desktop.messages(), messages);
@@ -171,8 +178,10 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("message");
         const QString notOurs = "is not a Keyvale database, or not one Keyvale can open.";
-        QTest::newRow("the open folder by a link, browsed") << "open" << "Cannot select the current Keyvale database.";
-        QTest::newRow("no database") << "empty" << "Please enter a valid path where a Keyvale database resides!";
+        QTest::newRow("the open folder by a link, browsed") << "open"
+                                                            << "Cannot select the current Keyvale database.";
+        QTest::newRow("no database") << "empty"
+                                     << "Please enter a valid path where a Keyvale database resides!";
         QTest::newRow("not a database") << "text" << notOurs;
         QTest::newRow("another key") << "other key" << notOurs;
         QTest::newRow("no tables") << "no tables" << notOurs;
@@ -189,7 +198,8 @@ private slots:
             QVERIFY(text.open(QIODevice::WriteOnly) && text.write(QByteArray(4096, 'x')) > 0);
         }
         if (kind.startsWith("other") || kind.startsWith("no t"))
-            sql::Connection::create(file, kind == "no tables" ? kDatabasePassword : "another")->executeScript("CREATE TABLE t (x);");
+            sql::Connection::create(file, kind == "no tables" ? kDatabasePassword : "another")
+                ->executeScript("CREATE TABLE t (x);");
         f.withWindow([&] {
             if (kind == "open") {
                 f.desktop.answerFolder(dir.path() + "/link/");

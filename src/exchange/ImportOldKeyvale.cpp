@@ -22,11 +22,14 @@ const QString kProcedure = QStringLiteral("ImportOldKeyvale of Module modKeyvale
 // Record numbers of skipped records named in the success message; more are counted, not listed.
 constexpr int kSkippedListed = 10;
 
-void information(const QString& text) { desktop().message(text, {}, Buttons::Ok, Icon::Information); }
+void information(const QString& text) {
+    desktop().message(text, {}, Buttons::Ok, Icon::Information);
+}
 
 QString skippedText(const QList<int>& skipped) {
     QStringList numbers;
-    for (int i = 0; i < skipped.size() && i < kSkippedListed; ++i) numbers.append(QString::number(skipped[i]));
+    for (int i = 0; i < skipped.size() && i < kSkippedListed; ++i)
+        numbers.append(QString::number(skipped[i]));
     if (skipped.size() > kSkippedListed) numbers.append(QStringLiteral("..."));
     return QStringLiteral("\n") + QString::number(skipped.size()) +
            (skipped.size() == 1 ? QStringLiteral(" record was") : QStringLiteral(" records were")) +
@@ -53,8 +56,7 @@ void ImportOldKeyvale(QWidget* owner, const ImportLink& link) {
     link.setStatus(QStringLiteral("Import in process..."));
     try {
         QFile device(path);
-        if (!device.open(QIODevice::ReadOnly))
-            throw Error(75, QStringLiteral("Path/File access error"));
+        if (!device.open(QIODevice::ReadOnly)) throw Error(75, QStringLiteral("Path/File access error"));
         const OldKeyvaleFile file(device);
         if (!file.hasHeader()) {
             information(QStringLiteral("The Keyvale file dated version 4.x or older is too short to hold its ") +
@@ -63,8 +65,8 @@ void ImportOldKeyvale(QWidget* owner, const ImportLink& link) {
             return;
         }
         const QString oldPassword = file.oldPassword();
-        const auto typed = desktop().input(QStringLiteral("Please enter the old password."), {}, {},
-                                           Desktop::Echo::Masked);
+        const auto typed =
+            desktop().input(QStringLiteral("Please enter the old password."), {}, {}, Desktop::Echo::Masked);
         const QString answer = trimBlanks(typed.value_or(QString())).toUpper();
         if (answer.isEmpty()) {
             link.setStatus(QStringLiteral("Import Canceled."));

@@ -22,7 +22,8 @@ ImportRun runImport(sql::Connection& db, int count, const ImportProgress& progre
     ImportRun run;
     sql::Transaction transaction(db);
     GroupFiler groups(db);
-    for (const QString& group : groupsFirst) groups.file(group);
+    for (const QString& group : groupsFirst)
+        groups.file(group);
     sql::Statement insert(db, kInsertChild);
     for (int row = 0; row < count; ++row) {
         if (progress && !progress(row)) {
@@ -52,12 +53,15 @@ ImportRun runImport(sql::Connection& db, int count, const ImportProgress& progre
     return run;
 }
 
-QVariant textOrNull(const QVariant& value) { return value.isNull() ? QVariant() : QVariant(value.toString()); }
+QVariant textOrNull(const QVariant& value) {
+    return value.isNull() ? QVariant() : QVariant(value.toString());
+}
 
 } // namespace
 
 GroupFiler::GroupFiler(sql::Connection& db)
-    : find_(std::make_unique<sql::Statement>(db, QStringLiteral("SELECT GroupName FROM tblMasterData WHERE GroupName = ?"))),
+    : find_(std::make_unique<sql::Statement>(
+          db, QStringLiteral("SELECT GroupName FROM tblMasterData WHERE GroupName = ?"))),
       add_(std::make_unique<sql::Statement>(db, QStringLiteral("INSERT INTO tblMasterData (GroupName) VALUES (?)"))) {}
 
 GroupFiler::~GroupFiler() = default;
@@ -85,21 +89,22 @@ ImportRun importOldRecords(const OldKeyvaleFile& file, sql::Connection& db, cons
                            const ImportProgress& progress) {
     const int records = qMax(0, file.recordCount() - 1);
     QList<int> skipped;
-    ImportRun run = runImport(db, records, progress, {kImportedGroup}, [&](int row, sql::Statement& insert, GroupFiler& groups) {
-        const int number = row + 2;
-        const OldRecord r = file.record(number);
-        const QString group = groups.file(kImportedGroup);
-        // Text with a character the field cipher cannot give back (a NUL) is damaged, not a log-on: storing it
-        // would alter it.
-        if (!unstorableCharacters(r.website + r.userID + r.password).isEmpty()) {
-            skipped.append(number);
-            return false;
-        }
-        insert.bindAll({group, r.website, r.userID, encipherField(r.password),
-                        r.deleted ? QVariant(QStringLiteral("***DELETED***")) : QVariant(), dateChanged, QVariant(),
-                        QVariant()});
-        return true;
-    });
+    ImportRun run =
+        runImport(db, records, progress, {kImportedGroup}, [&](int row, sql::Statement& insert, GroupFiler& groups) {
+            const int number = row + 2;
+            const OldRecord r = file.record(number);
+            const QString group = groups.file(kImportedGroup);
+            // Text with a character the field cipher cannot give back (a NUL) is damaged, not a log-on: storing it
+            // would alter it.
+            if (!unstorableCharacters(r.website + r.userID + r.password).isEmpty()) {
+                skipped.append(number);
+                return false;
+            }
+            insert.bindAll({group, r.website, r.userID, encipherField(r.password),
+                            r.deleted ? QVariant(QStringLiteral("***DELETED***")) : QVariant(), dateChanged, QVariant(),
+                            QVariant()});
+            return true;
+        });
     if (!run.cancelled) run.skipped = skipped;
     return run;
 }
@@ -109,9 +114,7 @@ ImportRun importSelectedRows(Recordset& source, const QList<int>& bookmarks, sql
     return runImport(db, int(bookmarks.size()), progress, {}, [&](int row, sql::Statement& insert, GroupFiler& groups) {
         source.setBookmark(bookmarks[row]);
         auto value = [&](const char* name) { return source.field(QString::fromLatin1(name)); };
-        auto password = [&](const char* name) {
-            return encipherField(decipherField(value(name).toString()));
-        };
+        auto password = [&](const char* name) { return encipherField(decipherField(value(name).toString())); };
         insert.bindAll({groups.file(value("GroupName").toString()), textOrNull(value("Website")),
                         textOrNull(value("UserID")), password("Password"), textOrNull(value("Description")),
                         textOrNull(value("DateChanged")), textOrNull(value("PriorUserID")), password("PriorPassword")});

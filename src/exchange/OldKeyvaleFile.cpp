@@ -22,7 +22,9 @@ constexpr int kPasswordAt = 104;
 constexpr int kLongField = 50;
 constexpr int kPasswordLength = 15;
 
-QString field(const QByteArray& record, int at, int length) { return fromWindows1252(record.mid(at, length)); }
+QString field(const QByteArray& record, int at, int length) {
+    return fromWindows1252(record.mid(at, length));
+}
 
 QString oldFileField(const QByteArray& record, int at, int length) {
     return trimBlanks(decipherWith(kOldFileKey, field(record, at, length)));
@@ -30,7 +32,8 @@ QString oldFileField(const QByteArray& record, int at, int length) {
 
 // The same file, whatever name or link leads to it.
 bool sameFile(const QString& a, const QString& b) {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     if (::stat(QFile::encodeName(a).constData(), &sa) != 0 || ::stat(QFile::encodeName(b).constData(), &sb) != 0)
         return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
@@ -40,8 +43,10 @@ bool sameFile(const QString& a, const QString& b) {
 
 QString trimBlanks(const QString& text) {
     qsizetype from = 0, to = text.size();
-    while (from < to && text[from] == QLatin1Char(' ')) ++from;
-    while (to > from && text[to - 1] == QLatin1Char(' ')) --to;
+    while (from < to && text[from] == QLatin1Char(' '))
+        ++from;
+    while (to > from && text[to - 1] == QLatin1Char(' '))
+        --to;
     return text.mid(from, to - from);
 }
 
@@ -64,7 +69,8 @@ QByteArray OldKeyvaleFile::rawRecord(int number) const {
 QString OldKeyvaleFile::oldPassword() const {
     if (!hasHeader()) return {};
     QString stored = field(rawRecord(1), kPasswordAt, kPasswordLength);
-    while (stored.endsWith(QLatin1Char(' '))) stored.chop(1);
+    while (stored.endsWith(QLatin1Char(' ')))
+        stored.chop(1);
     return trimBlanks(decipherField(stored));
 }
 

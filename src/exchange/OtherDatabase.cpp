@@ -14,7 +14,7 @@ namespace kv {
 namespace {
 
 // The fields an import reads; a table without them is not ours.
-const char* const kChildFields[] = {"ChildAutoID", "GroupName", "Website", "UserID", "Password",
+const char* const kChildFields[] = {"ChildAutoID", "GroupName",   "Website",     "UserID",       "Password",
                                     "Description", "DateChanged", "PriorUserID", "PriorPassword"};
 
 } // namespace
@@ -22,7 +22,8 @@ const char* const kChildFields[] = {"ChildAutoID", "GroupName", "Website", "User
 OtherDatabase::OtherDatabase(const QString& folder) {
     connection_ = sql::Connection::open(databaseFile(folder), kDatabasePassword);
     records_ = std::make_unique<Recordset>(connection_, kSelectChildData);
-    for (const char* name : kChildFields) records_->fieldIndex(QString::fromLatin1(name));
+    for (const char* name : kChildFields)
+        records_->fieldIndex(QString::fromLatin1(name));
     Recordset password(connection_, QStringLiteral("Select password from tblPassword"));
     password.moveFirst();
     password_ = trimBlanks(decipherField(password.field(0).toString()));
@@ -38,8 +39,10 @@ bool OtherDatabase::isNotKeyvaleDatabase(const Error& e) {
     case err::NotAValidPassword:
     case err::NotADatabase:
     case err::TableMissing:
-    case err::ItemNotFound: return true;
-    default: return false;
+    case err::ItemNotFound:
+        return true;
+    default:
+        return false;
     }
 }
 

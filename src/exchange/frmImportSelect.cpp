@@ -43,7 +43,9 @@ constexpr int kShortHeight = 2190;
 const QString kNoValidPath = QStringLiteral("Please enter a valid path where a Keyvale database resides!");
 const QString kGridCaption = QStringLiteral("Select Rows To Import");
 
-void information(const QString& text) { desktop().message(text, {}, Buttons::Ok, Icon::Information); }
+void information(const QString& text) {
+    desktop().message(text, {}, Buttons::Ok, Icon::Information);
+}
 
 } // namespace
 
@@ -124,7 +126,9 @@ frmImportSelect::frmImportSelect(const ViewFlags& view, ImportLink link, QWidget
     txtKeyvaleImportPath_->setFocus();
 }
 
-frmImportSelect::~frmImportSelect() { CloseDatabase_ImportSelect(); }
+frmImportSelect::~frmImportSelect() {
+    CloseDatabase_ImportSelect();
+}
 
 void frmImportSelect::done(int result) {
     closing_ = true;
@@ -152,7 +156,9 @@ bool frmImportSelect::ValidPath() {
     return !folder.isEmpty() && QFileInfo(databaseFile(folder)).isFile();
 }
 
-void frmImportSelect::txtKeyvaleImportPath_Change() { txtPassword_->setEnabled(ValidPath()); }
+void frmImportSelect::txtKeyvaleImportPath_Change() {
+    txtPassword_->setEnabled(ValidPath());
+}
 
 void frmImportSelect::txtKeyvaleImportPath_LostFocus() {
     const QString text = txtKeyvaleImportPath_->text();
@@ -182,9 +188,9 @@ void frmImportSelect::rememberImportPath(const QString& text) {
 }
 
 void frmImportSelect::btnGetKeyvaleImportPath_Click() {
-    const QString chosen =
-        BrowseForFolder(this, txtKeyvaleImportPath_->text(), QStringLiteral("Selected a folder where Keyvale data exists..."))
-            .first.trimmed();
+    const QString chosen = BrowseForFolder(this, txtKeyvaleImportPath_->text(),
+                                           QStringLiteral("Selected a folder where Keyvale data exists..."))
+                               .first.trimmed();
     if (!chosen.isEmpty() && sameFolder(chosen, gDataFolder)) {
         information(QStringLiteral("Cannot select the current Keyvale database."));
         return;
@@ -282,7 +288,8 @@ void frmImportSelect::InitialGrid_ImportSelect() {
         Recordset& records = other_->records();
         setUpRecordColumns(*SSDBGrid_, records, view_);
         // Nothing in the selection grid is written back.
-        for (int c = 0; c < SSDBGrid_->columnCount(); ++c) SSDBGrid_->setColumnLocked(c, true);
+        for (int c = 0; c < SSDBGrid_->columnCount(); ++c)
+            SSDBGrid_->setColumnLocked(c, true);
         SSDBGrid_->setRowColors(gGridBackColorOdd, gGridForeColorOdd, gGridBackColorEven, gGridForeColorEven);
         iColumnCount = qint16(records.fieldCount());
         SSDBGrid_->reread();
@@ -320,7 +327,8 @@ void frmImportSelect::btnImport_Click() {
         if (!other_ || !gDBConnection || !gDBConnection->isOpen()) throw noObject();
         QList<int> bookmarks;
         bookmarks.reserve(n);
-        for (const QVariant& b : selected) bookmarks.append(b.toInt());
+        for (const QVariant& b : selected)
+            bookmarks.append(b.toInt());
         ImportRun run;
         {
             BusyProgress busy(this, QStringLiteral("Importing records..."), n);

@@ -21,8 +21,8 @@ QByteArray oldFileField(const QString& text, int length) {
 QByteArray oldKeyvaleBytes(const QString& oldPassword, const QList<OldLogOn>& logOns) {
     QByteArray bytes = QByteArray(104, ' ') + padded(encipherField(oldPassword), 15);
     for (const OldLogOn& l : logOns)
-        bytes += QByteArray("   ") + (l.deleted ? '*' : ' ') + oldFileField(l.website, 50) + oldFileField(l.userID, 50) +
-                 oldFileField(l.password, 15);
+        bytes += QByteArray("   ") + (l.deleted ? '*' : ' ') + oldFileField(l.website, 50) +
+                 oldFileField(l.userID, 50) + oldFileField(l.password, 15);
     return bytes;
 }
 
