@@ -215,6 +215,24 @@ private slots:
         QCOMPARE(gImportSelectPath, QString());
     }
 
+    // Rows shown belong to the database they came from: leaving the path box on the same folder keeps them,
+    // another folder drops them until its own password is given, so no row is taken for another's.
+    void anotherFolderDropsTheRows() {
+        OtherFolder first, second;
+        Fixture f;
+        f.withWindow([&] {
+            f.typeFolder(first.dir.path());
+            f.getData("OTHER1PW");
+            f.typeFolder(first.dir.path() + "/");
+            QCOMPARE(f.selection().driven->rowCount(), 4);
+            f.desktop.answerFolder(second.dir.path());
+            f.click("btnGetKeyvaleImportPath");
+            QCOMPARE(f.selection().driven->rowCount(), 0);
+            QVERIFY(!f.in<QPushButton>("btnImport").isEnabled() && f.in<QPushButton>("btnGetData").isEnabled());
+        });
+        QCOMPARE(f.desktop.messages(), QStringList());
+    }
+
     // An error in the middle of the run ends it: the rows stored before it are kept, and the error reported.
     void errorInTheMiddle() {
         OtherFolder other;

@@ -118,7 +118,9 @@ frmImportSelect::frmImportSelect(const ViewFlags& view, ImportLink link, QWidget
     // Loading
     gFormOpen = true;
     txtKeyvaleImportPath_->setText(gImportSelectPath);
-    resize(twipsToPixels(kFormWidth, this), twipsToPixels(kTallHeight, this));
+    // Without rows the window keeps to its frame.
+    resize(twipsToPixels(kFormWidth, this), height());
+    setFormHeight(kShortHeight);
     if (ValidPath()) {
         sImportPath = typedFolder();
         txtPassword_->setEnabled(true);
@@ -362,18 +364,22 @@ bool frmImportSelect::eventFilter(QObject* watched, QEvent* event) {
             if (box->hasFocus()) SelectAllText(box);
         });
     } else if (event->type() == QEvent::FocusOut && watched == txtKeyvaleImportPath_ && !closing_) {
-        // Only a move within the window counts, not the window losing the focus to another one.
+        // Only a move within the window counts, not the window losing the focus to another one; and a click
+        // on the browse button is no moment to complain about a half-typed path: the user is about to pick one.
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-            QTimer::singleShot(0, this, [this] {
-                if (!closing_) txtKeyvaleImportPath_LostFocus();
+            QTimer::singleShot(0, this, [this, reason] {
+                if (closing_ || (reason == Qt::MouseFocusReason && focusWidget() == btnGetKeyvaleImportPath_))
+                    return;
+                txtKeyvaleImportPath_LostFocus();
             });
     }
     return QDialog::eventFilter(watched, event);
 }
 
 void frmImportSelect::setFormHeight(int twips) {
-    int pixels = twipsToPixels(twips, this);
+    // At least the frame shows whole, whatever the font.
+    int pixels = qMax(twipsToPixels(twips, this), Frame_->sizeHint().height() + twipsToPixels(160, this));
     const QScreen* s = screen();
     // The whole window stays on the screen: no taller than it, moved up when it grows past its bottom.
     if (s) pixels = qMin(pixels, s->availableGeometry().height() * 9 / 10);
@@ -384,19 +390,16 @@ void frmImportSelect::setFormHeight(int twips) {
 
 void frmImportSelect::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    // Without rows the window keeps to its frame.
-    if (SSDBGrid_->rowCount() == 0 && height() > twipsToPixels(kShortHeight, this)) {
-        setFormHeight(kShortHeight);
-        return;
-    }
     auto px = [this](int twips) { return twipsToPixels(twips, this); };
     const int left = px(25);
     const int innerWidth = width() - px(200);
     Frame_->setGeometry(left, px(60), innerWidth, Frame_->sizeHint().height());
     const int gridTop = Frame_->geometry().bottom() + px(200);
     const int gridHeight = height() - gridTop - px(100);
-    SSDBGrid_->setVisible(gridHeight > 0);
-    if (gridHeight > 0) SSDBGrid_->setGeometry(left, gridTop, innerWidth, gridHeight);
+    // The short window shows the frame alone.
+    const bool room = gridHeight >= px(1000);
+    SSDBGrid_->setVisible(room);
+    if (room) SSDBGrid_->setGeometry(left, gridTop, innerWidth, gridHeight);
 }
 
 } // namespace kv
