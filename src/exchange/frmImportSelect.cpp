@@ -129,6 +129,7 @@ frmImportSelect::frmImportSelect(const ViewFlags& view, ImportLink link, QWidget
 }
 
 frmImportSelect::~frmImportSelect() {
+    closing_ = true;
     CloseDatabase_ImportSelect();
 }
 
