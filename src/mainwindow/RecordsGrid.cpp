@@ -193,6 +193,7 @@ RecordsGrid::RecordsGrid(QWidget* parent) : QWidget(parent), model_(new RecordsM
     caption_->setObjectName(QStringLiteral("gridCaption"));
     caption_->setAlignment(Qt::AlignCenter);
     caption_->setTextFormat(Qt::PlainText); // it names the group as the user wrote it
+    caption_->setWordWrap(true);             // a long caption shows whole
     caption_->setFrameShape(QFrame::StyledPanel);
     QFont bold = caption_->font();
     bold.setBold(true);

@@ -3,6 +3,7 @@
 
 #include "mainwindow/ExportFlow.h"
 #include "mainwindow/GridDropDown.h"
+#include "mainwindow/RecordColumns.h"
 #include "mainwindow/RecordsGrid.h"
 #include "platform/Desktop.h"
 #include "platform/Clock.h"
@@ -10,7 +11,6 @@
 #include "platform/Units.h"
 #include "startup/WidgetRoutines.h"
 #include "startup/modKeyvale.h"
-#include "store/DateText.h"
 #include "store/Options.h"
 #include "store/modDBstuff.h"
 #include "tools/frmFind.h"
@@ -48,8 +48,6 @@ constexpr DesignPlace kUpdatePlace{10350, 1700};
 constexpr DesignPlace kGeneratorPlace{12150, 1900};
 constexpr int kFormWidth = 14800;
 constexpr int kFormHeight = 8400;
-// Room a cell keeps on either side of its text, in pixels.
-constexpr int kCellPadding = 6;
 
 // The hourglass for as long as the window loads.
 struct BusyCursor {
@@ -213,47 +211,9 @@ void frmMain::InitializeLocalVariables() {
 void frmMain::InitializeGrid() {
     try {
         if (!gRsChildData) throw noObject();
-        SSDBGrid_->removeAllColumns();
         iColumnCount = 0;
+        setUpRecordColumns(*SSDBGrid_, *gRsChildData, flags_);
         const int fields = gRsChildData->fieldCount();
-        for (int i = 0; i < fields; ++i) {
-            SSDBGrid_->addColumn(i);
-            const QString name = gRsChildData->fieldName(i);
-            auto column = [&](int width, const QString& caption, bool locked) {
-                SSDBGrid_->setColumnWidth(i, width);
-                SSDBGrid_->setColumnCaption(i, caption);
-                if (locked) SSDBGrid_->setColumnLocked(i, true);
-            };
-            auto is = [&](const char* field) { return name.compare(QLatin1String(field), Qt::CaseInsensitive) == 0; };
-            if (is("ChildAutoID")) {
-                SSDBGrid_->setColumnVisible(i, false);
-            } else if (is("GroupName")) {
-                column(1600, QStringLiteral("Group Name"), false);
-            } else if (is("Website")) {
-                column(2000, QStringLiteral("Website"), false);
-            } else if (is("UserID")) {
-                column(1300, QStringLiteral("User ID"), false);
-            } else if (is("Password")) {
-                column(1200, QStringLiteral("Password"), false);
-                SSDBGrid_->setColumnVisible(i, flags_.ShowPasswordColumn);
-            } else if (is("Description")) {
-                column(2800, QStringLiteral("Description"), false);
-            } else if (is("DateChanged")) {
-                // The widths were laid out for a smaller font than today's desktops use: the date and time
-                // must still show whole.
-                const int dateWidth = SSDBGrid_->view()->fontMetrics().horizontalAdvance(
-                    displayedDate(QStringLiteral("2026-12-28 23:58:58")));
-                column(std::max(1900, pixelsToTwips(dateWidth + 2 * kCellPadding, this)),
-                       QStringLiteral("Date Changed"), true);
-                SSDBGrid_->setColumnFormat(i, displayedDate);
-            } else if (is("PriorUserID")) {
-                column(1600, QStringLiteral("Prior User ID"), true);
-                SSDBGrid_->setColumnVisible(i, flags_.ShowPriorUserIDPassword);
-            } else if (is("PriorPassword")) {
-                column(1600, QStringLiteral("Prior Password"), true);
-                SSDBGrid_->setColumnVisible(i, flags_.ShowPriorUserIDPassword);
-            }
-        }
         setRowColors(gGridBackColorOdd, gGridForeColorOdd, gGridBackColorEven, gGridForeColorEven);
         iColumnCount = qint16(fields);
         SSDBGrid_->reread();

@@ -21,6 +21,7 @@ class QTimer;
 namespace kv {
 
 class ExportFlow;
+struct ImportLink;
 class GridDropDown;
 class IdleTimer;
 class MainToolbar;
@@ -73,6 +74,8 @@ public slots:
     void ResetAutoShutdown();
     void mnuFileExit_Click();
     void mnuEditFind_Click();
+    void mnuEditImportSelectData_Click();
+    void mnuEditImport_Click();
     void mnuLockOut_Click();
     void mnuHelpHelp_Click();
     void mnuHelpAbout_Click();
@@ -105,6 +108,8 @@ private:
     // Shows one of our dialogs modally; the idle timer waits meanwhile.
     int runModal(QDialog& dialog);
     void updateDateAndTime();
+    // How the imports reach this window's status panel, group and grid.
+    ImportLink importLink();
 
     // Group names
     void fillGroupCombo();

@@ -2,7 +2,10 @@
 // The main window's menu, toolbar, idle timer and the windows they open.
 #include "mainwindow/frmMain.h"
 
+#include "exchange/ImportOldKeyvale.h"
+#include "exchange/frmImportSelect.h"
 #include "mainwindow/ExportFlow.h"
+#include "mainwindow/GridDropDown.h"
 #include "mainwindow/IdleTimer.h"
 #include "mainwindow/MainToolbar.h"
 #include "mainwindow/RecordsGrid.h"
@@ -38,6 +41,9 @@ void frmMain::InitializeMenu() {
 
     QMenu* mnuEdit = bar->addMenu(QStringLiteral("&Edit"));
     mnuEdit->setObjectName(QStringLiteral("mnuEdit"));
+    item(mnuEdit, "mnuEditImportSelectData", QStringLiteral("&Import Selected Data (current version)"),
+         &frmMain::mnuEditImportSelectData_Click);
+    item(mnuEdit, "mnuEditImport", QStringLiteral("&Import Version 4.x Data"), &frmMain::mnuEditImport_Click);
     item(mnuEdit, "mnuEditFind", QStringLiteral("&Find"), &frmMain::mnuEditFind_Click)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
 
@@ -131,6 +137,30 @@ void frmMain::mnuFileExit_Click() { close(); }
 void frmMain::mnuEditFind_Click() {
     if (!find_) find_ = std::make_unique<frmFind>(*SSDBGrid_, this);
     runModal(*find_);
+}
+
+ImportLink frmMain::importLink() {
+    return {[this](const QString& text) { setStatusText(text); },
+            [this] { return shownGroup_.isEmpty() ? kAllGroups : shownGroup_; },
+            [this](const QString& group) {
+                // gInitializeGroupNameCombo reads the groups again and shows all of them; then the group.
+                gInitializeGroupNameCombo();
+                SSDBDropDown_->refresh();
+                showGroupInCombo(group.isEmpty() ? kAllGroups : group);
+                UpdateComboGroupName();
+            }};
+}
+
+void frmMain::mnuEditImportSelectData_Click() {
+    // A row being typed is stored (or the user puts it right) before rows are added beneath it.
+    if (!SSDBGrid_->commitRow()) return;
+    frmImportSelect form(flags_, importLink(), this);
+    runModal(form);
+}
+
+void frmMain::mnuEditImport_Click() {
+    if (!SSDBGrid_->commitRow()) return;
+    ImportOldKeyvale(this, importLink());
 }
 
 void frmMain::mnuLockOut_Click() {

@@ -3,10 +3,10 @@
 
 #include <QCursor>
 #include <QPointer>
+#include <QProgressDialog>
 #include <QString>
 #include <functional>
 
-class QProgressDialog;
 class QWidget;
 
 namespace kv {

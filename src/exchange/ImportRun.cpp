@@ -1,0 +1,125 @@
+#include "exchange/ImportRun.h"
+
+#include "exchange/OldKeyvaleFile.h"
+#include "store/Cipher.h"
+#include "store/Recordset.h"
+#include "store/Sqlite.h"
+
+#include <QStringList>
+
+namespace kv {
+
+namespace {
+
+const QString kInsertChild = QStringLiteral(
+    "INSERT INTO tblChildData (GroupName, Website, UserID, Password, Description, DateChanged, PriorUserID, "
+    "PriorPassword) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+
+// Runs `importRow` for rows 0 to count - 1 in one transaction, as ImportRun describes. `importRow` answers
+// false for a row it skipped.
+ImportRun runImport(sql::Connection& db, int count, const ImportProgress& progress, const QStringList& groupsFirst,
+                    const std::function<bool(int row, sql::Statement& insert, GroupFiler& groups)>& importRow) {
+    ImportRun run;
+    sql::Transaction transaction(db);
+    GroupFiler groups(db);
+    for (const QString& group : groupsFirst)
+        groups.file(group);
+    sql::Statement insert(db, kInsertChild);
+    for (int row = 0; row < count; ++row) {
+        if (progress && !progress(row)) {
+            run.cancelled = true;
+            run.imported = 0;
+            return run; // the transaction rolls back
+        }
+        try {
+            insert.reset();
+            if (importRow(row, insert, groups)) {
+                insert.step();
+                ++run.imported;
+            }
+        } catch (const Error& e) {
+            run.error = e;
+            break;
+        }
+    }
+    insert.reset();
+    try {
+        transaction.commit();
+    } catch (const Error&) {
+        // An error that made the database give up the transaction took the earlier rows with it.
+        if (!run.error) throw;
+        run.imported = 0;
+    }
+    return run;
+}
+
+QVariant textOrNull(const QVariant& value) {
+    return value.isNull() ? QVariant() : QVariant(value.toString());
+}
+
+} // namespace
+
+GroupFiler::GroupFiler(sql::Connection& db)
+    : find_(std::make_unique<sql::Statement>(
+          db, QStringLiteral("SELECT GroupName FROM tblMasterData WHERE GroupName = ?"))),
+      add_(std::make_unique<sql::Statement>(db, QStringLiteral("INSERT INTO tblMasterData (GroupName) VALUES (?)"))) {}
+
+GroupFiler::~GroupFiler() = default;
+
+QString GroupFiler::file(const QString& group) {
+    if (auto it = known_.constFind(group); it != known_.constEnd()) return *it;
+    // The column compares A to Z without regard to case, as the grid's group names do.
+    find_->reset();
+    find_->bind(1, group);
+    QString filed = group;
+    if (find_->step()) {
+        filed = find_->column(0).toString();
+    } else {
+        add_->reset();
+        add_->bind(1, group);
+        add_->step();
+        add_->reset();
+    }
+    find_->reset();
+    known_.insert(group, filed);
+    return filed;
+}
+
+ImportRun importOldRecords(const OldKeyvaleFile& file, sql::Connection& db, const QString& dateChanged,
+                           const ImportProgress& progress) {
+    const int records = qMax(0, file.recordCount() - 1);
+    QList<int> skipped;
+    ImportRun run =
+        runImport(db, records, progress, {kImportedGroup}, [&](int row, sql::Statement& insert, GroupFiler& groups) {
+            const int number = row + 2;
+            const OldRecord r = file.record(number);
+            const QString group = groups.file(kImportedGroup);
+            // Text with a character the field cipher cannot give back (a NUL) is damaged, not a log-on: storing it
+            // would alter it.
+            if (!unstorableCharacters(r.website + r.userID + r.password).isEmpty()) {
+                skipped.append(number);
+                return false;
+            }
+            insert.bindAll({group, r.website, r.userID, encipherField(r.password),
+                            r.deleted ? QVariant(QStringLiteral("***DELETED***")) : QVariant(), dateChanged, QVariant(),
+                            QVariant()});
+            return true;
+        });
+    if (!run.cancelled) run.skipped = skipped;
+    return run;
+}
+
+ImportRun importSelectedRows(Recordset& source, const QList<int>& bookmarks, sql::Connection& db,
+                             const ImportProgress& progress) {
+    return runImport(db, int(bookmarks.size()), progress, {}, [&](int row, sql::Statement& insert, GroupFiler& groups) {
+        source.setBookmark(bookmarks[row]);
+        auto value = [&](const char* name) { return source.field(QString::fromLatin1(name)); };
+        auto password = [&](const char* name) { return encipherField(decipherField(value(name).toString())); };
+        insert.bindAll({groups.file(value("GroupName").toString()), textOrNull(value("Website")),
+                        textOrNull(value("UserID")), password("Password"), textOrNull(value("Description")),
+                        textOrNull(value("DateChanged")), textOrNull(value("PriorUserID")), password("PriorPassword")});
+        return true;
+    });
+}
+
+} // namespace kv

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "platform/Error.h"
+
+#include <QHash>
+#include <QList>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace kv {
+
+class OldKeyvaleFile;
+class Recordset;
+namespace sql {
+class Connection;
+class Statement;
+} // namespace sql
+
+// What one import run did. The rows of a run are written in one transaction: a cancelled run leaves the
+// database as it was; an error ends the run, and the rows stored before it are kept.
+struct ImportRun {
+    int imported = 0;
+    QList<int> skipped; // record numbers not stored because their text would not come back unchanged
+    bool cancelled = false;
+    std::optional<Error> error;
+};
+
+// Called with the number of rows done so far; answers false to cancel the run.
+using ImportProgress = std::function<bool(qint64)>;
+
+// The group name imported rows are filed under: an existing group whose name differs only in letter case
+// (A to Z, the rule group names are compared by everywhere) takes them; a group that is missing is
+// created without asking.
+class GroupFiler {
+public:
+    explicit GroupFiler(sql::Connection& db);
+    ~GroupFiler();
+    QString file(const QString& group);
+
+private:
+    std::unique_ptr<sql::Statement> find_;
+    std::unique_ptr<sql::Statement> add_;
+    QHash<QString, QString> known_;
+};
+
+// The group every record of a 4.x data file is imported into.
+inline const QString kImportedGroup = QStringLiteral("IMPORTED DATA");
+
+// Appends records 2 to n of a 4.x data file to tblChildData under kImportedGroup, dated `dateChanged`.
+// A record holding a character the field cipher cannot give back unchanged is skipped.
+ImportRun importOldRecords(const OldKeyvaleFile& file, sql::Connection& db, const QString& dateChanged,
+                           const ImportProgress& progress = {});
+
+// Appends the rows at `bookmarks` of `source` (the tblChildData of another database) to the tblChildData of
+// `db`, in that order: each keeps its fields and date; passwords are deciphered and enciphered again.
+ImportRun importSelectedRows(Recordset& source, const QList<int>& bookmarks, sql::Connection& db,
+                             const ImportProgress& progress = {});
+
+} // namespace kv

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "platform/Error.h"
+
+#include <QString>
+#include <memory>
+
+namespace kv {
+
+class Recordset;
+namespace sql {
+class Connection;
+} // namespace sql
+
+// Another data folder's database, opened to import some of its records: its records in the grid's order
+// and its master password. Only read.
+class OtherDatabase {
+public:
+    // Opens `folder`'s database with the program's database password and reads its master password.
+    // Throws kv::Error; isNotKeyvaleDatabase tells the errors of a file that is not one of ours.
+    explicit OtherDatabase(const QString& folder);
+    ~OtherDatabase();
+    OtherDatabase(const OtherDatabase&) = delete;
+    OtherDatabase& operator=(const OtherDatabase&) = delete;
+
+    // The master password as stored (upper case), deciphered and trimmed.
+    const QString& masterPassword() const { return password_; }
+    Recordset& records() const { return *records_; }
+
+    static bool isNotKeyvaleDatabase(const Error& e);
+
+private:
+    std::shared_ptr<sql::Connection> connection_;
+    std::unique_ptr<Recordset> records_;
+    QString password_;
+};
+
+// Whether two folders are the same folder once links and trailing separators are resolved.
+bool sameFolder(const QString& a, const QString& b);
+
+} // namespace kv
