@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QProgressDialog>
 #include <algorithm>
 #include <array>
 
