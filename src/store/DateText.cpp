@@ -34,7 +34,7 @@ namespace {
 // Reads the stored form by hand: this runs for every date a find or an export shows, and the general
 // parser costs many times more. Anything but exactly "yyyy-MM-dd HH:mm:ss" with a real date and time is
 // no stored date.
-QDateTime storedDate(QStringView text) {
+QDateTime storedDate(QStringView text, Qt::TimeSpec spec) {
     if (text.size() != 19 || text[4] != u'-' || text[7] != u'-' || text[10] != u' ' || text[13] != u':' ||
         text[16] != u':')
         return {};
@@ -52,22 +52,37 @@ QDateTime storedDate(QStringView text) {
     const QDate date(year, month, day);
     const QTime time(hour, minute, second);
     if (!date.isValid() || !time.isValid()) return {};
-    return QDateTime(date, time);
+    return QDateTime(date, time, spec);
+}
+
+// Whether a format writes the time zone ('t' outside quotes).
+bool namesZone(const QString& format) {
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == u'\'') quoted = !quoted;
+        else if (!quoted && c == u't') return true;
+    }
+    return false;
 }
 
 } // namespace
 
 QString displayedDate(const QVariant& stored) {
-    const QDateTime when = storedDate(stored.toString());
-    if (!when.isValid()) return stored.toString();
     // Working the format out costs more than using it; it is kept while the locale stays the same.
     thread_local QLocale formatLocale(QLocale::c());
     thread_local QString format;
+    thread_local bool withZone = false;
     const QLocale locale;
     if (format.isEmpty() || !(locale == formatLocale)) {
         formatLocale = locale;
         format = displayFormat(locale);
+        withZone = namesZone(format);
     }
+    // The stored time is the clock time the record was saved at, shown as it stands. Unless the zone is
+    // written too, it is read as a time of no zone: looking up the local zone's rules would cost more than
+    // all the rest, for every date a find or an export shows.
+    const QDateTime when = storedDate(stored.toString(), withZone ? Qt::LocalTime : Qt::UTC);
+    if (!when.isValid()) return stored.toString();
     return locale.toString(when, format);
 }
 
