@@ -33,10 +33,14 @@ void frmMain::InitializeMenu() {
 
     QMenu* mnuFile = bar->addMenu(QStringLiteral("&File"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    item(mnuFile, "mnuFileBackup", QStringLiteral("&Backup"), &frmMain::mnuFileBackup_Click);
+    item(mnuFile, "mnuFileRestore", QStringLiteral("&Restore"), &frmMain::mnuFileRestore_Click);
+    mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuFileSeparator"));
     item(mnuFile, "mnuFileExit", QStringLiteral("E&xit"), &frmMain::mnuFileExit_Click);
 
     QMenu* mnuEdit = bar->addMenu(QStringLiteral("&Edit"));
     mnuEdit->setObjectName(QStringLiteral("mnuEdit"));
+    item(mnuEdit, "mnuEditOptions", QStringLiteral("&Options"), &frmMain::mnuEditOptions_Click);
     item(mnuEdit, "mnuEditFind", QStringLiteral("&Find"), &frmMain::mnuEditFind_Click)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
 
