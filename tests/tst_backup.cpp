@@ -45,7 +45,7 @@ QString unwritableFolder(const QTemporaryDir& scratch) {
     return folder;
 }
 
-// A database the program can open, with its records, as a backup made earlier.
+// The records of the file the program has open; -1 when the connection is closed.
 int recordCount() { return gDBConnection && gDBConnection->isOpen() ? openRecordset("select * from tblChildData")->recordCount() : -1; }
 
 const QString kBackupDone = "Backup was Successful.\n\nRemember, if Keyvale's password is changed between backup "
