@@ -6,15 +6,15 @@
 
 namespace kv {
 
-// The steps of backup, restore and the data-folder move that need no window. The database file is copied
-// only while the connection is closed; each step opens it again on the right file whatever happens, except
-// after a restore that succeeded (the program then restarts).
+// The steps of backup, restore and the data-folder move that need no window. Restore and move copy the
+// database only while the connection is closed, and open it again on the old file whatever goes wrong.
 
 // "keyvale.bak" in a folder as the folder picker gives it.
 QString backupFile(const QString& folder);
 
-// Copies the data folder's database to keyvale.bak in `folder`, replacing an older backup. Throws kv::Error
-// after the connection is open again; false when `progress` stopped it.
+// Copies the data folder's database to keyvale.bak in `folder`, replacing an older backup, while no change
+// can be written to it; the connection stays open throughout. Throws kv::Error; false when `progress`
+// stopped it.
 bool backupDatabase(const QString& folder, const CopyProgress& progress = {});
 
 // Stores the folder as the BackupLocation option and in gBackupLocation; false, changing nothing, when the

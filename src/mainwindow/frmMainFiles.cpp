@@ -56,14 +56,10 @@ void frmMain::mnuFileBackup_Click() {
     bool stored = false;
     try {
         bool copied = false;
-        try {
+        {
             CopyBusy busy(this, QStringLiteral("Backing up Keyvale's data (KB)..."), databaseFile(gDataFolder));
             copied = backupDatabase(folder, busy.progress());
-        } catch (const Error&) {
-            showRecordsAgain();
-            throw;
         }
-        showRecordsAgain();
         if (!copied) return;
         stored = storeBackupLocation(folder);
     } catch (const Error& e) {
