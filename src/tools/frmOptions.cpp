@@ -158,9 +158,9 @@ frmOptions::frmOptions(frmMain* main) : QDialog(main), main_(main) {
     auto* grid = new QGridLayout;
     grid->addWidget(shutDown, 0, 0);
     grid->addWidget(colors, 0, 1, 2, 1);
-    grid->addWidget(showHide, 1, 0);
-    grid->addWidget(misc, 2, 0);
-    grid->addWidget(location, 2, 1);
+    grid->addWidget(showHide, 1, 0, 2, 1);
+    grid->addWidget(misc, 2, 1);
+    grid->addWidget(location, 3, 0, 1, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(bttnOk_);
