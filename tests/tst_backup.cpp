@@ -31,7 +31,9 @@ void write(const QString& path, const QByteArray& content) {
 bool ownerOnly(const QString& path) {
     return (QFile::permissions(path) & 0x0777) == (QFile::ReadUser | QFile::WriteUser);
 }
-QStringList filesIn(const QString& folder) { return QDir(folder).entryList(QDir::Files | QDir::Hidden); }
+QStringList filesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden);
+}
 
 // A folder nothing can be written into, even by root (who ignores permission bits).
 QString unwritableFolder(const QTemporaryDir& scratch) {
@@ -133,13 +135,16 @@ private slots:
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("message");
         const QString notOurs = "The file '%1' is not a Keyvale backup!\nRestore did not complete!";
-        QTest::newRow("backup, folder not writable") << "backup-readonly" << "Error 70 (Permission denied) in mnuFileBackup of Form frmMain";
-        QTest::newRow("backup, disk fills") << "backup-partway" << "Error 61 (Disk full) in mnuFileBackup of Form frmMain";
+        QTest::newRow("backup, folder not writable") << "backup-readonly"
+                                                     << "Error 70 (Permission denied) in mnuFileBackup of Form frmMain";
+        QTest::newRow("backup, disk fills") << "backup-partway"
+                                            << "Error 61 (Disk full) in mnuFileBackup of Form frmMain";
         QTest::newRow("restore, a text file") << "text" << notOurs;
         QTest::newRow("restore, an empty file") << "empty" << notOurs;
         QTest::newRow("restore, another key") << "otherkey" << notOurs;
         QTest::newRow("restore, not our tables") << "notables" << notOurs;
-        QTest::newRow("restore, disk fills") << "partway" << "Error 61 (Disk full) in mnuFileRestore of Form frmMain";
+        QTest::newRow("restore, disk fills") << "partway"
+                                             << "Error 61 (Disk full) in mnuFileRestore of Form frmMain";
     }
     void commandFailures() {
         QFETCH(QString, how);
@@ -220,11 +225,13 @@ private slots:
         QTest::addColumn<QString>("message");
         const QString same = "Cannot move Keyvale data file to the same location.";
         QTest::newRow("folder holds a database, No")
-            << "occupied" << "The folder '%1' already holds a Keyvale data file.\nDo you want to replace it with "
-                             "the data being moved?";
+            << "occupied"
+            << "The folder '%1' already holds a Keyvale data file.\nDo you want to replace it with "
+               "the data being moved?";
         QTest::newRow("same folder, trailing separator") << "slash" << same;
         QTest::newRow("same folder, through a link") << "link" << same;
-        QTest::newRow("settings file not writable") << "ini" << "An error has occured writing INI settings...";
+        QTest::newRow("settings file not writable") << "ini"
+                                                    << "An error has occured writing INI settings...";
     }
     void moveRefusals() {
         QFETCH(QString, how);

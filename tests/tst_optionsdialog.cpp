@@ -16,7 +16,9 @@ namespace {
 QString stored(const TempAppFolder& folder, const char* option) {
     return folder.scalar("select OptionValue from tblOptions where OptionName = ?", {QString(option)}).toString();
 }
-qint64 bgr(int r, int g, int b) { return r | (g << 8) | (b << 16); }
+qint64 bgr(int r, int g, int b) {
+    return r | (g << 8) | (b << 16);
+}
 
 // Shows a window and makes it the active one, so that its access keys work.
 void showActive(QWidget& window) {
@@ -29,7 +31,9 @@ void accessKey(QWidget& window, Qt::Key key) {
     QTest::keyClick(&window, key, Qt::AltModifier);
     QTest::qWait(150);
 }
-void key(Qt::Key k) { QTest::keyClick(QApplication::focusWidget(), k); }
+void key(Qt::Key k) {
+    QTest::keyClick(QApplication::focusWidget(), k);
+}
 
 const QString kLowest = "Shutdown Time can not be lower then 15 seconds.";
 
@@ -44,11 +48,19 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("left");
         QTest::addColumn<QString>("message");
-        QTest::newRow("over the most") << "200" << "120" << "Shutdown Time can not exceed 120 seconds.";
-        QTest::newRow("under the least") << "10" << "15" << kLowest;
-        QTest::newRow("no number") << "soon" << "15" << kLowest;
-        QTest::newRow("number and a word") << "45 seconds" << "45" << "";
-        QTest::newRow("a fraction") << " 60.5" << "60.5" << "";
+        QTest::newRow("over the most") << "200"
+                                       << "120"
+                                       << "Shutdown Time can not exceed 120 seconds.";
+        QTest::newRow("under the least") << "10"
+                                         << "15" << kLowest;
+        QTest::newRow("no number") << "soon"
+                                   << "15" << kLowest;
+        QTest::newRow("number and a word") << "45 seconds"
+                                           << "45"
+                                           << "";
+        QTest::newRow("a fraction") << " 60.5"
+                                    << "60.5"
+                                    << "";
     }
     void shutDownTimeOnLeaving() {
         QFETCH(QString, typed);
@@ -106,7 +118,8 @@ private slots:
         QVERIFY(gShowPasswordColumn && gShowPasswordText && gShowDeletedRecord && !gShowPriorUserIDPassword);
         accessKey(options, Qt::Key_X);
         QVERIFY(!options.isVisible());
-        for (const char* option : {"ShowPasswordColumn", "ShowPasswordText", "ShowDeletedRecord", "ShowPriorUserIDPassword"})
+        for (const char* option :
+             {"ShowPasswordColumn", "ShowPasswordText", "ShowDeletedRecord", "ShowPriorUserIDPassword"})
             QCOMPARE(stored(f.folder, option), QString("0"));
         QCOMPARE(f.view().isColumnHidden(4), columnHidden);
     }
@@ -136,9 +149,12 @@ private slots:
         auto* swatch = child<ColorSwatch>(options, "picGridColorPick0");
         QCOMPARE(swatch->color(), qint64(16776960));
         // The picker is modal: answer it from inside its loop.
-        connect(&options, &frmOptions::colorPickerShown, &options, [](QDialog* picker) {
-            QTest::mouseDClick(child<ColorSwatch>(*picker, "MiniPicker7"), Qt::LeftButton); // 255, 0, 0
-        }, Qt::QueuedConnection);
+        connect(
+            &options, &frmOptions::colorPickerShown, &options,
+            [](QDialog* picker) {
+                QTest::mouseDClick(child<ColorSwatch>(*picker, "MiniPicker7"), Qt::LeftButton); // 255, 0, 0
+            },
+            Qt::QueuedConnection);
         swatch->setFocus();
         key(Qt::Key_Return);
         QCOMPARE(swatch->accessibleName(), QString("Back Color Odd: red 255, green 0, blue 0"));

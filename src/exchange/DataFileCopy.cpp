@@ -35,9 +35,9 @@ private:
 };
 
 // Keeps the database file still while it is read for a backup: while a transaction holds its read lock no
-// change can be written to the file, and every change is already in the file, since each is committed when it is made. So the
-// window keeps its connection and recordsets, and nothing has to be opened again (which costs more than the
-// copy itself for a large file).
+// change can be written to the file, and every change is already in the file, since each is committed when it is made.
+// So the window keeps its connection and recordsets, and nothing has to be opened again (which costs more than the copy
+// itself for a large file).
 class HeldForCopy {
 public:
     HeldForCopy() : transaction_(connection()) {
@@ -63,7 +63,9 @@ bool copyClosed(const QString& source, const QString& target, const CopyProgress
 
 } // namespace
 
-QString backupFile(const QString& folder) { return inFolder(folder, QStringLiteral("keyvale.bak")); }
+QString backupFile(const QString& folder) {
+    return inFolder(folder, QStringLiteral("keyvale.bak"));
+}
 
 bool backupDatabase(const QString& folder, const CopyProgress& progress) {
     const HeldForCopy held;

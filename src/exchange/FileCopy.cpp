@@ -15,21 +15,29 @@ namespace {
 constexpr qint64 kChunk = 1 << 20;
 qint64 failAfter = -1;
 
-Error permissionDenied() { return Error(70, QStringLiteral("Permission denied")); }
-Error diskFull() { return Error(61, QStringLiteral("Disk full")); }
+Error permissionDenied() {
+    return Error(70, QStringLiteral("Permission denied"));
+}
+Error diskFull() {
+    return Error(61, QStringLiteral("Disk full"));
+}
 
 Error writeError(const QFileDevice& file) {
     switch (file.error()) {
     case QFileDevice::OpenError:
     case QFileDevice::PermissionsError:
-    case QFileDevice::RenameError: return permissionDenied();
-    case QFileDevice::ResourceError: return diskFull();
-    default: return Error(75, QStringLiteral("Path/File access error"));
+    case QFileDevice::RenameError:
+        return permissionDenied();
+    case QFileDevice::ResourceError:
+        return diskFull();
+    default:
+        return Error(75, QStringLiteral("Path/File access error"));
     }
 }
 
 bool sameNode(const QString& a, const QString& b) {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     if (::stat(QFile::encodeName(a).constData(), &sa) != 0 || ::stat(QFile::encodeName(b).constData(), &sb) != 0)
         return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
@@ -50,7 +58,9 @@ bool isSameFolder(const QString& a, const QString& b) {
     return isSameFile(fa.absoluteFilePath(), fb.absoluteFilePath());
 }
 
-void setCopyFailureAfter(qint64 bytes) { failAfter = bytes; }
+void setCopyFailureAfter(qint64 bytes) {
+    failAfter = bytes;
+}
 
 bool copyFileSafely(const QString& source, const QString& target, const CopyProgress& progress) {
     if (!QFileInfo(source).isFile()) throw Error(err::FileNotFound, QStringLiteral("File not found"));

@@ -106,9 +106,10 @@ void frmMain::mnuFileRestore_Click() {
                           {}, Buttons::Ok, Icon::Exclamation);
         return;
     }
-    if (desktop().message(QStringLiteral("About to restore Keyvale's backup data!\nThis process can not be reversed!\n") +
-                              QStringLiteral("Continue with the restore process?"),
-                          {}, Buttons::YesNo, Icon::Question) != Answer::Yes)
+    if (desktop().message(
+            QStringLiteral("About to restore Keyvale's backup data!\nThis process can not be reversed!\n") +
+                QStringLiteral("Continue with the restore process?"),
+            {}, Buttons::YesNo, Icon::Question) != Answer::Yes)
         return;
     // The grid's row being typed is dropped with the data it belongs to.
     SSDBGrid_->cancelEdit();
@@ -135,8 +136,10 @@ void frmMain::mnuFileRestore_Click() {
             QStringLiteral("If you can succussfully logon then no further steps are required.  ") +
             QStringLiteral("If you can not log on successfully after three attempts then the setup form will open.") +
             QStringLiteral("You must answer the correct question with the correct answer and enter a new password ") +
-            QStringLiteral("to gain access to your passwords.  If you have forgotten your original answer and question you ") +
-            QStringLiteral("will not gain access to your passwords.  Refer to the help file for additional information ") +
+            QStringLiteral(
+                "to gain access to your passwords.  If you have forgotten your original answer and question you ") +
+            QStringLiteral(
+                "will not gain access to your passwords.  Refer to the help file for additional information ") +
             QStringLiteral("on restoring Keyvale data."),
         {}, Buttons::Ok, Icon::Information);
     desktop().message(QStringLiteral("Keyvale is about to shutdown and restart"), {}, Buttons::Ok, Icon::Information);

@@ -62,7 +62,9 @@ void ColorSwatch::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void ColorSwatch::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
-    case Qt::Key_Space: emit pressed(); return;
+    case Qt::Key_Space:
+        emit pressed();
+        return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
         emit pressed();
@@ -71,8 +73,11 @@ void ColorSwatch::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Left:
     case Qt::Key_Right:
     case Qt::Key_Up:
-    case Qt::Key_Down: emit arrowPressed(event->key()); return;
-    default: QFrame::keyPressEvent(event);
+    case Qt::Key_Down:
+        emit arrowPressed(event->key());
+        return;
+    default:
+        QFrame::keyPressEvent(event);
     }
 }
 

@@ -6,10 +6,10 @@
 #include "mainwindow/frmMain.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
-#include "startup/modAdmin.h"
 #include "platform/Units.h"
 #include "startup/ProfileFile.h"
 #include "startup/WidgetRoutines.h"
+#include "startup/modAdmin.h"
 #include "startup/modKeyvale.h"
 #include "store/Options.h"
 #include "store/modDBstuff.h"
@@ -47,7 +47,9 @@ QCheckBox* checkBox(QWidget* parent, const char* name, const QString& caption, c
     return box;
 }
 
-QString numberText(double value) { return QString::number(value, 'g', 15); }
+QString numberText(double value) {
+    return QString::number(value, 'g', 15);
+}
 
 // The old data folder's file goes only when the copy in the new folder is there and whole.
 bool removeOldDatabase(const QString& oldFolder, const QString& newFolder) {
@@ -93,7 +95,8 @@ frmOptions::frmOptions(frmMain* main) : QDialog(main), main_(main) {
     chkShowPriorUserIDPassword_ =
         checkBox(showHide, "chkShowPriorUserIDPassword", QStringLiteral("Show &Prior UserID/Password:"), {});
     auto* showHideLayout = new QVBoxLayout(showHide);
-    for (QCheckBox* box : {chkShowDeleteRecord_, chkShowPasswordText_, chkShowPasswordColumn_, chkShowPriorUserIDPassword_})
+    for (QCheckBox* box :
+         {chkShowDeleteRecord_, chkShowPasswordText_, chkShowPasswordColumn_, chkShowPriorUserIDPassword_})
         showHideLayout->addWidget(box, 0, Qt::AlignLeft);
 
     auto* misc = new QGroupBox(QStringLiteral("Misc Options:"), this);
@@ -203,13 +206,21 @@ void frmOptions::Form_Load() {
     chkExportPassword_->setChecked(gExportPassword);
 }
 
-double frmOptions::shutDownValue() const { return leadingNumber(txtShutDownTime_->text()); }
+double frmOptions::shutDownValue() const {
+    return leadingNumber(txtShutDownTime_->text());
+}
 
-void frmOptions::chkShowDeleteRecord_Click() { gShowDeletedRecord = chkShowDeleteRecord_->isChecked(); }
+void frmOptions::chkShowDeleteRecord_Click() {
+    gShowDeletedRecord = chkShowDeleteRecord_->isChecked();
+}
 
-void frmOptions::chkShowPasswordColumn_Click() { gShowPasswordColumn = chkShowPasswordColumn_->isChecked(); }
+void frmOptions::chkShowPasswordColumn_Click() {
+    gShowPasswordColumn = chkShowPasswordColumn_->isChecked();
+}
 
-void frmOptions::chkShowPasswordText_Click() { gShowPasswordText = chkShowPasswordText_->isChecked(); }
+void frmOptions::chkShowPasswordText_Click() {
+    gShowPasswordText = chkShowPasswordText_->isChecked();
+}
 
 bool frmOptions::eventFilter(QObject* watched, QEvent* event) {
     if (watched == txtShutDownTime_) {
@@ -288,13 +299,15 @@ void frmOptions::bttnOk_Click() {
     accept();
 }
 
-void frmOptions::bttnExit_Click() { reject(); }
+void frmOptions::bttnExit_Click() {
+    reject();
+}
 
 void frmOptions::bttnBrowseLocation_Click() {
     const bool wasOpen = gFormOpen;
     gFormOpen = true;
-    const QString folder = desktop().browseForFolder(this, txtKeyvaleLocation_->text(),
-                                                     QStringLiteral("Selected a folder to move Keyvale data file to..."));
+    const QString folder = desktop().browseForFolder(
+        this, txtKeyvaleLocation_->text(), QStringLiteral("Selected a folder to move Keyvale data file to..."));
     QString current = gDataFolder;
     if (current.endsWith(QLatin1Char('/')) || current.endsWith(QLatin1Char('\\'))) current.chop(1);
     if (!folder.isEmpty() && (folder.trimmed() == current || isSameFolder(folder, gDataFolder))) {
