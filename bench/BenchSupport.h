@@ -31,6 +31,7 @@ public:
     void stopTune() override {}
     void beep() override {}
     void setClipboardText(const QString&) override {}
+    void clearClipboardText() override {}
     void endApplication() override {}
     QString folderAnswer; // what the folder picker returns
     Answer yesNoAnswer = Answer::No;

@@ -6,6 +6,7 @@
 
 #include "mainwindow/RecordsGrid.h"
 #include "mainwindow/frmMain.h"
+#include "startup/frmPassword.h"
 #include "startup/modKeyvale.h"
 #include "store/Cipher.h"
 #include "store/Options.h"
@@ -135,5 +136,13 @@ public:
     TempAppFolder folder;
     std::unique_ptr<frmMain> form;
 };
+
+// The log-on windows on screen (one while the program is locked).
+inline QList<frmPassword*> logOnWindows() {
+    QList<frmPassword*> shown;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* f = qobject_cast<frmPassword*>(w); f && f->isVisible()) shown << f;
+    return shown;
+}
 
 } // namespace kv::test

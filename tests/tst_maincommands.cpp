@@ -1,7 +1,6 @@
 // keyvale_gui
 // The main window's menu, toolbar and idle timer working together on a real window and database.
 #include "mainwindow/IdleTimer.h"
-#include "startup/frmPassword.h"
 #include "tst_main_driver.h"
 
 #include <QAction>
@@ -11,15 +10,6 @@
 
 using namespace kv;
 using namespace kv::test;
-
-namespace {
-QList<frmPassword*> logOnWindows() {
-    QList<frmPassword*> shown;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* f = qobject_cast<frmPassword*>(w); f && f->isVisible()) shown << f;
-    return shown;
-}
-} // namespace
 
 class MainCommandsTest : public QObject {
     Q_OBJECT

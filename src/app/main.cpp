@@ -1,18 +1,22 @@
 // keyvale_gui
+#include "mainwindow/SessionLock.h"
 #include "mainwindow/frmMain.h"
 #include "platform/Artwork.h"
 #include "platform/QtDesktop.h"
 #include "startup/Main.h"
+#include "startup/UserFolders.h"
 #include "startup/modKeyvale.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDir>
+#include <QDBusConnection>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Keyvale"));
     QApplication::setWindowIcon(kv::appIcon());
+    // The installed desktop entry, so that the desktop pairs the running windows with it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("keyvale"));
     // The main window ends the program itself; a log-on window closing while the main window is hidden
     // must not.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -28,9 +32,7 @@ int main(int argc, char* argv[]) {
 
     QString folder = parser.value(appDir);
     if (folder.isEmpty()) folder = qEnvironmentVariable("KEYVALE_APP_DIR");
-    if (folder.isEmpty()) folder = QCoreApplication::applicationDirPath();
-    kv::gAppPath = QDir(folder).absolutePath();
-    kv::AddBackslash(kv::gAppPath);
+    kv::useProgramFolders(folder, QCoreApplication::applicationDirPath());
 
     kv::QtDesktop desktop;
     kv::setDesktop(&desktop);
@@ -38,6 +40,7 @@ int main(int argc, char* argv[]) {
     // The main window lives until the program ends; it ends the program itself when it closes.
     const bool running = kv::Main([] {
         auto* window = new kv::frmMain;
+        kv::lockWithSession(window, QDBusConnection::sessionBus(), QDBusConnection::systemBus());
         window->show();
     });
     if (!running) return 0;

@@ -95,13 +95,17 @@ void IdleTimer::Timer1_Timer() {
             shutDown_();
             return;
         }
-        mainWindow_->hide();
-        ResetAutoShutdown();
-        setStatusText_(QStringLiteral("Keyvale is Ready"));
-        lockOut_();
+        lockOutNow();
     } catch (const std::exception& e) {
         reportError(e, QStringLiteral("Timer1_Timer of Form frmMain"));
     }
+}
+
+void IdleTimer::lockOutNow() {
+    mainWindow_->hide();
+    ResetAutoShutdown();
+    setStatusText_(QStringLiteral("Keyvale is Ready"));
+    lockOut_();
 }
 
 void IdleTimer::ResetAutoShutdown() {

@@ -39,6 +39,9 @@ public slots:
     void Timer1_Timer();
     // Starts the idle period afresh and takes back a warning that is on screen.
     void ResetAutoShutdown();
+    // Hides the main window behind the log-on window, as the idle period's end does; the session's lock
+    // (screen saver, sleep) comes here too.
+    void lockOutNow();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

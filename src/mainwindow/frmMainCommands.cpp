@@ -111,6 +111,8 @@ void frmMain::showLogOnWindow() {
         logOn_->activateWindow();
         return;
     }
+    // Nothing the program copied stays on the clipboard of a locked program.
+    desktop().clearClipboardText();
     // A fresh log-on: the window shows the main window again only when the master password is accepted.
     gLoggedOn = false;
     auto* logOn = new frmPassword;

@@ -42,7 +42,11 @@ public:
     virtual void playTune(const QString& file) = 0;
     virtual void stopTune() = 0;
     virtual void beep() = 0;
+    // Puts text on the clipboard, marked as secret so that clipboard managers do not keep it.
     virtual void setClipboardText(const QString& text) = 0;
+    // Clears the clipboard, but only while it still holds the text this program put there: what the user
+    // copied since is left alone.
+    virtual void clearClipboardText() = 0;
     // Ends the process at once. The scripted desktop only records the call, so code that calls it must
     // return straight afterwards.
     virtual void endApplication() = 0;

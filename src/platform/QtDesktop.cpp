@@ -1,6 +1,8 @@
 // keyvale_gui
 #include "platform/QtDesktop.h"
 
+#include "platform/InstanceLock.h"
+
 #include <QApplication>
 #include <QAudioDevice>
 #include <QAudioOutput>
@@ -15,6 +17,7 @@
 #include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProcess>
 #include <QSoundEffect>
 #include <QTimer>
@@ -135,11 +138,31 @@ void QtDesktop::beep() { QApplication::beep(); }
 void QtDesktop::setClipboardText(const QString& text) {
     QClipboard* clipboard = QApplication::clipboard();
     clipboard->clear();
-    clipboard->setText(text);
+    auto* data = new QMimeData;
+    data->setText(text);
+    // Clipboard managers leave text marked so out of their history.
+    data->setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
+    clipboard->setMimeData(data);
+    clipboardText_ = text;
+}
+
+void QtDesktop::clearClipboardText() {
+    if (clipboardText_.isEmpty()) return;
+    QClipboard* clipboard = QApplication::clipboard();
+    if (clipboard->text() == clipboardText_) clipboard->clear();
+    clipboardText_.clear();
+}
+
+void QtDesktop::leaveCleanly() {
+    clearClipboardText();
+    // The clearing must reach the display server before the process goes.
+    QGuiApplication::sync();
+    InstanceLock::process().release();
 }
 
 void QtDesktop::endApplication() {
     // Every change is stored when it is made, so nothing is pending: end the process at once.
+    leaveCleanly();
     std::fflush(nullptr);
     ::_exit(0);
 }

@@ -30,13 +30,18 @@ public:
     void stopTune() override;
     void beep() override;
     void setClipboardText(const QString& text) override;
+    void clearClipboardText() override;
     void endApplication() override;
+    // What every end of the program does before the process goes: the clipboard is cleared of the
+    // program's text and the data folder's lock is let go (a restart takes it at once).
+    void leaveCleanly();
 
 private:
     Answer showMessage(const QString& text, const QString& title, Buttons buttons, Icon icon, bool defaultNo);
     std::unique_ptr<QSoundEffect> effect_;
     std::unique_ptr<QAudioOutput> tuneOutput_;
     std::unique_ptr<QMediaPlayer> tune_;
+    QString clipboardText_; // what this program last put on the clipboard
 };
 
 } // namespace kv

@@ -7,6 +7,8 @@
 #include "startup/frmAdmin.h"
 #include "startup/frmPassword.h"
 #include "startup/frmSetup.h"
+#include "startup/SingleInstance.h"
+#include "startup/UserFolders.h"
 #include "startup/frmSplash.h"
 #include "startup/modAdmin.h"
 #include "startup/modKeyvale.h"
@@ -57,6 +59,9 @@ bool Main(const std::function<void()>& showMainWindow) {
     QCoreApplication::processEvents();
 
     if (!runStep(InitializeINIfile)) return false;
+    // One instance per data folder; an installed copy's first start gets its empty database here.
+    if (!claimDataFolder()) return false;
+    provideUserDatabase(QCoreApplication::applicationDirPath() + QStringLiteral("/keyvale.mdb"));
     if (!runStep(gInitializeDB)) return false;
     if (!runStep(GetOptions)) return false;
     bool loaded = false;

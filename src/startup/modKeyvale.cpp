@@ -32,7 +32,7 @@ void BuildVersionText() {
 }
 
 void InitializeINIfile() {
-    gIniFile = gAppPath + QStringLiteral("keyvale.ini");
+    gIniFile = (gSettingsFolder.isEmpty() ? gAppPath : gSettingsFolder) + QStringLiteral("keyvale.ini");
     if (!QFileInfo::exists(gIniFile) && !writeDataFolder(gIniFile, QString()))
         desktop().message(QStringLiteral("An error has occured writing INI KeyvaleLocation setting."), {}, Buttons::Ok,
                           Icon::Exclamation);
@@ -63,11 +63,10 @@ bool ReadDataFolder(const QString& iniFile) {
             QStringLiteral("a new INI file with default settings will be created ") +
             QStringLiteral("the next time Keyvale starts.");
         if (desktop().message(text, {}, Buttons::YesNo, Icon::Critical) == Answer::Yes) {
-            const QString file = gAppPath + QStringLiteral("keyvale.ini");
-            if (QFileInfo(file).isDir())
-                QDir().rmdir(file);
+            if (QFileInfo(iniFile).isDir())
+                QDir().rmdir(iniFile);
             else
-                QFile::remove(file);
+                QFile::remove(iniFile);
             desktop().message(QStringLiteral("Keyvale will shut down and a new INI file will be created ") +
                                   QStringLiteral("with default option settings."),
                               {}, Buttons::Ok, Icon::Information);

@@ -109,6 +109,7 @@ void ScriptedDesktop::clear() {
     tunes.clear();
     started.clear();
     clipboard.clear();
+    ownClipboardText_.clear();
     beeps = ended = tuneStops = 0;
 }
 

@@ -53,7 +53,11 @@ public:
     void playTune(const QString& file) override;
     void stopTune() override;
     void beep() override { ++beeps; }
-    void setClipboardText(const QString& text) override { clipboard = text; }
+    void setClipboardText(const QString& text) override { clipboard = ownClipboardText_ = text; }
+    void clearClipboardText() override {
+        if (!ownClipboardText_.isEmpty() && clipboard == ownClipboardText_) clipboard.clear();
+        ownClipboardText_.clear();
+    }
     void endApplication() override { ++ended; }
 
     // Everything that was asked, in order.
@@ -74,6 +78,7 @@ public:
 
 private:
     std::deque<Reply> replies_;
+    QString ownClipboardText_;
 };
 
 } // namespace kv::test

@@ -1,5 +1,6 @@
 #include "support/TempAppFolder.h"
 
+#include "platform/InstanceLock.h"
 #include "startup/modKeyvale.h"
 #include "store/Cipher.h"
 #include "store/Options.h"
@@ -36,6 +37,9 @@ void resetProgramState() {
     gMasterFieldCount = 0;
     gAppPath.clear();
     gIniFile.clear();
+    gSettingsFolder.clear();
+    gPerUserFolders = false;
+    InstanceLock::process().release();
     gDataFolder.clear();
     gWinDir.clear();
     gHelpFile.clear();
