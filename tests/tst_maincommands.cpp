@@ -5,6 +5,8 @@
 
 #include <QAction>
 #include <QFile>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTimer>
 
@@ -14,48 +16,115 @@ using namespace kv::test;
 class MainCommandsTest : public QObject {
     Q_OBJECT
 private slots:
-    // Locking from the menu or by the idle timer hides the window behind the log-on window; the master
-    // password brings it back as it was. With shutdown chosen, the timer ends the program instead.
-    void lockOutAndBack_data() {
+    void cleanup() { qDeleteAll(logOnWindows()); }
+
+    // A description typed and tabbed past is pending when the program ends or locks. Exit and the close box
+    // store it as leaving the row would, and stay open when it is refused or the user cancels; the idle
+    // shutdown stores it only when nobody need be asked, else drops it whole; a lock-out keeps it in edit
+    // for after the log-on. `group` is put into the row as well; `asked` are the boxes shown, in order.
+    void endingWithARowInEdit_data() {
         QTest::addColumn<QString>("by");
-        QTest::newRow("Lock Out menu") << "menu";
-        QTest::newRow("idle timer") << "timer";
-        QTest::newRow("idle shutdown") << "shutdown";
+        QTest::addColumn<bool>("confirm");
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<QList<Answer>>("answers");
+        QTest::addColumn<QStringList>("asked");
+        QTest::addColumn<bool>("ends");
+        QTest::addColumn<QString>("stored"); // the description in the file afterwards
+        const QString save = "Save changes?", lock = "Continue with Lock out?";
+        const QString newGroup = "The Master Group Name does not exists.\nAre you sure you want to create it?";
+        const QList<Answer> none;
+        QTest::newRow("Exit, confirmed") << "exit" << true << "Bank" << QList{Answer::Yes} << QStringList{save} << true
+                                         << "typed";
+        QTest::newRow("Exit, changes dropped")
+            << "exit" << true << "Bank" << QList{Answer::No} << QStringList{save} << true << "old";
+        QTest::newRow("Exit, cancelled") << "exit" << true << "Bank" << QList{Answer::Cancel} << QStringList{save}
+                                         << false << "old";
+        QTest::newRow("close box, no group name") << "close" << false << "" << none
+                                                  << QStringList{"Please enter a Group Name!"} << false << "old";
+        QTest::newRow("close box, new group refused")
+            << "close" << false << "Shop" << QList{Answer::No} << QStringList{newGroup} << false << "old";
+        QTest::newRow("idle shutdown stores") << "shutdown" << false << "Bank" << none << QStringList() << true
+                                              << "typed";
+        QTest::newRow("idle shutdown, confirmation on")
+            << "shutdown" << true << "Bank" << none << QStringList() << true << "old";
+        QTest::newRow("idle shutdown, new group") << "shutdown" << false << "Shop" << none << QStringList() << true
+                                                  << "old";
+        QTest::newRow("idle lock-out") << "timer" << true << "Bank" << none << QStringList() << false << "old";
+        // Answering No first leaves everything as it was.
+        QTest::newRow("Lock Out menu") << "menu" << false << "Bank" << QList{Answer::No, Answer::Yes}
+                                       << QStringList{lock, lock} << false << "old";
+        QTest::newRow("closed while locked") << "locked close" << true << "Bank" << QList{Answer::Yes}
+                                             << QStringList{lock} << true << "old";
     }
-    void lockOutAndBack() {
+    void endingWithARowInEdit() {
         QFETCH(QString, by);
-        MainWindowFixture f({Rec("Bank", "www.bank.example", "me", "pw1")}, {},
-                            [&] { gShutDownKeyvale = by == "shutdown"; });
+        QFETCH(bool, confirm);
+        QFETCH(QString, group);
+        QFETCH(QList<Answer>, answers);
+        QFETCH(QStringList, asked);
+        QFETCH(bool, ends);
+        QFETCH(QString, stored);
+        MainWindowFixture f({Rec("Bank", "www.bank.example", "me", "pw1", "old")}, {}, [&] {
+            gConfirmUpdate = confirm;
+            gShutDownKeyvale = by == "shutdown";
+        });
         gMasterPassword = QStringLiteral("OPEN1SESAME");
-        if (by == "menu") {
-            f.desktop.answer(Answer::No);
-            f.control<QAction>("mnuLockOut").trigger();
-            QVERIFY(f.form->isVisible());
-            f.desktop.answer(Answer::Yes);
-            f.control<QAction>("mnuLockOut").trigger();
-            QCOMPARE(f.desktop.last().text, QStringLiteral("Continue with Lock out?"));
-            QCOMPARE(f.desktop.last().title, QStringLiteral("Keyvale Lock Out"));
-            QCOMPARE(f.desktop.last().icon, Icon::Question);
-        } else {
-            QCOMPARE(f.form->idleTimer()->timer()->interval(), 32000); // ShutDownTime 60 as delivered
-            // Armed at load: the first tick warns, the second acts.
-            f.form->idleTimer()->Timer1_Timer();
-            f.form->idleTimer()->Timer1_Timer();
-            QCOMPARE(f.desktop.ended, by == "shutdown" ? 1 : 0);
-            if (by == "shutdown") return;
+        f.click(0, 5);
+        f.type("typed");
+        f.key(Qt::Key_Tab);
+        if (group != "Bank") f.grid().setCellValue(1, group);
+        for (Answer a : answers)
+            f.desktop.answer(a);
+
+        if (by == "exit")
+            f.control<QAction>("mnuFileExit").trigger();
+        else if (by == "close")
+            f.form->close();
+        else if (by == "locked close")
+            f.control<QAction>("mnuLockOut").trigger(), f.form->close();
+        else if (by == "menu")
+            f.control<QAction>("mnuLockOut").trigger(), f.control<QAction>("mnuLockOut").trigger();
+        else
+            f.form->idleTimer()->Timer1_Timer(), f.form->idleTimer()->Timer1_Timer(); // warns, then acts
+
+        QCOMPARE(f.desktop.messages(), asked);
+        if (asked.contains("Save changes?")) QCOMPARE(f.desktop.last().buttons, Buttons::YesNoCancel);
+        QCOMPARE(f.desktop.ended, int(ends));
+        QCOMPARE(f.stored("www.bank.example").mid(0, 5), QVariantList({"Bank", "www.bank.example", "me", "pw1", stored}));
+        QCOMPARE(f.count("SELECT COUNT(*) FROM tblMasterData"), 1); // no group left behind
+        if (ends) return;
+        const bool locked = by == "timer" || by == "menu";
+        QCOMPARE(f.form->isVisible(), !locked);
+        if (locked) {
             // A lock-out question still open when the timer locked is answered afterwards: still one log-on.
-            f.desktop.answer(Answer::Yes);
-            f.control<QAction>("mnuLockOut").trigger();
+            if (by == "timer") {
+                f.desktop.answer(Answer::Yes);
+                f.control<QAction>("mnuLockOut").trigger();
+            }
+            QCOMPARE(logOnWindows().size(), 1);
+            frmPassword* logOn = logOnWindows().first();
+            logOn->findChild<QLineEdit*>("txtPassword")->setText("open1sesame");
+            logOn->findChild<QPushButton*>("bttnContinue")->click();
+            QTRY_VERIFY(f.form->isVisible());
         }
-        QVERIFY(!f.form->isVisible());
-        QCOMPARE(logOnWindows().size(), 1);
-        frmPassword* logOn = logOnWindows().first();
-        logOn->findChild<QLineEdit*>("txtPassword")->setText("open1sesame");
-        logOn->findChild<QPushButton*>("bttnContinue")->click();
-        QTRY_VERIFY(f.form->isVisible());
-        QVERIFY(logOnWindows().isEmpty());
-        QCOMPARE(f.grid().rowCount(), 1);
-        QCOMPARE(f.desktop.ended, 0);
+        QVERIFY(f.grid().isEditing());
+        QCOMPARE(f.grid().cellText(5), QString("typed"));
+    }
+
+    // The toolbar's commands are on the View menu, between Edit and Lock Out, each showing its key; the
+    // keys work from the grid, where the focus is.
+    void viewMenu() {
+        MainWindowFixture f({Rec("Bank", "www.bank.example", "me", "pw1")});
+        QStringList entries;
+        for (QAction* a : f.form->menuBar()->actions() + f.control<QMenu>("mnuView").actions())
+            if (!a->isSeparator()) entries << a->text() + " " + a->shortcut().toString();
+        QCOMPARE(entries, QStringList({"&File ", "&Edit ", "&View ", "&Lock Out ", "&Help ",
+                                       "Show Password Textbox Ctrl+1", "Show Password Column Ctrl+2",
+                                       "Show Prior Columns Ctrl+3", "First Record Ctrl+Shift+Home",
+                                       "Last Record Ctrl+Shift+End", "New Record Ctrl+N", "Export Data Ctrl+E",
+                                       "Export &To "}));
+        QTest::keyClick(&f.view(), Qt::Key_2, Qt::ControlModifier);
+        QVERIFY(f.grid().isColumnVisible(4));
     }
 
     // The toolbar's export button writes what the grid shows, passwords deciphered when allowed, and leaves
@@ -78,7 +147,8 @@ private slots:
         f.desktop.answer(Answer::Yes);
         f.key(Qt::Key_Delete);
         QCOMPARE(f.desktop.last().text, QStringLiteral("Delete the selected record?"));
-        QCOMPARE(f.grid().rowCount(), 2);
+        QCOMPARE(f.folder.query("SELECT Website FROM tblChildData"), (QList<QVariantList>{{"a"}, {"c"}}));
+        QCOMPARE(f.grid().caption(), QString("Total Records for all Groups: 2"));
         f.control<QAction>("LastRecord").trigger();
         QCOMPARE(f.grid().cellText(2), QStringLiteral("c"));
     }

@@ -25,32 +25,41 @@ private slots:
         QTest::addColumn<Icon>("icon");
         QTest::addColumn<QString>("message"); // empty: accepted
         QTest::addColumn<QStringList>("row"); // question, answer and password as stored afterwards
+        QTest::addColumn<bool>("writeFails"); // the master password record cannot be written
         const Icon none = Icon::None, info = Icon::Information;
         const QString empty, cannot = QStringLiteral(" contains characters that Keyvale can not store: ");
         const QStringList nothing, soup{"1soup"};
         // Typing into one answer box empties the others.
         QTest::newRow("the last box typed in counts")
             << true << QStringList{"1pizza", "3blue", "2rex", "1soup"} << "abc123" << none << empty
-            << QStringList{"ONE", "SOUP", "ABC123"};
+            << QStringList{"ONE", "SOUP", "ABC123"} << false;
         // Their own code page lacks them, but their upper case has them.
         QTest::newRow("upper case that can be stored") << true << QStringList{"3cr\u00E8me"} << "\u00FFabc123" << none
-                                                       << empty << QStringList{"THREE", "CR\u00C8ME", "\u0178ABC123"};
+                                                       << empty << QStringList{"THREE", "CR\u00C8ME", "\u0178ABC123"} << false;
         QTest::newRow("no answer") << true << nothing << "abc123" << info << "Answer one of the questions to continue."
-                                   << nothing;
+                                   << nothing << false;
         QTest::newRow("no password") << true << soup << empty << none
-                                     << "Please enter a password in both password fields." << nothing;
+                                     << "Please enter a password in both password fields." << nothing << false;
         QTest::newRow("different") << true << soup << "abc123|abc124" << none << "Passwords must be the same."
-                                   << nothing;
-        QTest::newRow("too short") << true << soup << "abc12" << info
-                                   << "The minimum length for a password is a length of 6" << nothing;
+                                   << nothing << false;
         // Named once each. The micro sign can be stored, but its upper case (Greek Mu) can not.
         QTest::newRow("password not storable") << true << soup << "pass\u0142\u00B5\u4E2D\u014212" << info
-                                               << "The password" + cannot + "\u0142\u00B5\u4E2D" << nothing;
+                                               << "The password" + cannot + "\u0142\u00B5\u4E2D" << nothing << false;
         QTest::newRow("answer not storable") << true << QStringList{"1\u0141\u00F3d\u017A"} << "abc123" << info
-                                             << "The answer" + cannot + "\u0141\u017A" << nothing;
-        QTest::newRow("recovery, trailing blank")
-            << false << QStringList{"2Rex "} << "newPass7" << info
-            << "Your question and/or answer are wrong, sorry about your luck." << QStringList{"TWO", "REX", "OLDPASS1"};
+                                             << "The answer" + cannot + "\u0141\u017A" << nothing << false;
+        const QStringList before{"TWO", "REX", "OLDPASS1"};
+        // The answer was stored with a blank after it, which reading it back took away.
+        QTest::newRow("recovery, blanks around the answer")
+            << false << QStringList{"2 Rex "} << "newPass7" << none << empty << QStringList{"TWO", "REX", "NEWPASS7"}
+            << false;
+        QTest::newRow("recovery, right answer to another question")
+            << false << QStringList{"1Rex"} << "newPass7" << info
+            << "Your question and/or answer are wrong, sorry about your luck." << before << false;
+        // Setup stays open rather than let the main window open on a file with no master password.
+        QTest::newRow("first run, cannot write") << true << soup << "abc123" << Icon::Critical << "3146 - disk full" << nothing
+                                                 << true;
+        QTest::newRow("recovery, cannot write") << false << QStringList{"2rex"} << "newPass7" << Icon::Critical
+                                                << "3146 - disk full" << before << true;
     }
     void continuing() {
         QFETCH(bool, firstRun);
@@ -59,6 +68,7 @@ private slots:
         QFETCH(Icon, icon);
         QFETCH(QString, message);
         QFETCH(QStringList, row);
+        QFETCH(bool, writeFails);
         TempAppFolder folder;
         ScriptedDesktop desk;
         gPwdLength = QStringLiteral("6");
@@ -67,8 +77,12 @@ private slots:
             gRecoveryQuestion = QStringLiteral("TWO");
             gRecoveryAnswer = QStringLiteral("REX");
             gMasterPassword = QStringLiteral("OLDPASS1");
-            SaveMasterPassword();
+            QVERIFY(SaveMasterPassword());
         }
+        for (const char* when : {"INSERT", "UPDATE"})
+            if (writeFails)
+                folder.execute(QStringLiteral("CREATE TRIGGER no%1 BEFORE %1 ON tblPassword BEGIN SELECT "
+                                              "RAISE(ABORT, 'disk full'); END").arg(when));
         gFirstRun = firstRun;
         frmSetup form;
         form.show();

@@ -120,47 +120,50 @@ private slots:
                  (QStringList{"TWO", "REX", "SECRET9"}));
     }
 
-    // Start-up ends before any window when the database cannot be opened (without reaching for what is
-    // missing), or when it holds groups but no master password: the file was tampered with.
+    // Start-up ends before any window when the database cannot be opened or its group table cannot be read
+    // (never taken for a first run, without reaching for what is missing), or when it holds groups but no
+    // master password: the file was tampered with.
     void startUpEnds_data() {
-        QTest::addColumn<bool>("breached");
+        QTest::addColumn<QString>("damage");
         QTest::addColumn<QStringList>("messages");
-        QTest::newRow("breached") << true
+        QTest::newRow("breached") << "breached"
                                   << QStringList{"Keyvale has been breached or is corrupted!  Please reinstall "
                                                  "Keyvale"};
+        const QString noOptions = "Error 91 (Object variable or With block variable not set) in procedure GetOptions "
+                                  "of Module modKeyvale";
         QTest::newRow("no database")
-            << false
+            << "no database"
             << QStringList{"Error 3024 (Could not find file '%1'.) in procedure gInitializeDB of module modDBstuff",
-                           "Error 91 (Object variable or With block variable not set) in procedure GetOptions of "
-                           "Module modKeyvale",
-                           "3704 - Operation is not allowed when the object is closed."};
+                           noOptions, "3704 - Operation is not allowed when the object is closed."};
+        QTest::newRow("no group table")
+            << "no group table"
+            << QStringList{"Error 3078 (The database engine cannot find the input table or query 'tblMasterData'.  "
+                           "Make sure it exists and that its name is spelled correctly.) in procedure gInitializeDB "
+                           "of module modDBstuff",
+                           noOptions, "91 - Object variable or With block variable not set"};
     }
     void startUpEnds() {
-        QFETCH(bool, breached);
+        QFETCH(QString, damage);
         QFETCH(QStringList, messages);
         ScriptedDesktop desktop;
         kv::test::TestClock clock;
         TempAppFolder app(false);
-        if (breached)
+        if (damage == "breached")
             app.execute("insert into tblMasterData values ('Bank')");
+        else if (damage == "no group table")
+            app.execute("drop table tblMasterData");
         else
             QVERIFY(QFile::remove(app.database()));
         bool mainShown = false;
         QVERIFY(!Main([&mainShown] { mainShown = true; }));
         QVERIFY(!mainShown);
         QCOMPARE(desktop.messages(), messages.replaceInStrings("%1", app.database()));
-        if (breached) QCOMPARE(desktop.last().icon, Icon::Critical);
+        QCOMPARE(desktop.last().icon, Icon::Critical);
         QCOMPARE(desktop.ended, 1);
     }
 
-    void pathRoutines() {
-        for (const auto& [given, withSeparator] : {std::pair{"/data  ", "/data/"}, {"/data/", "/data/"},
-                                                   {"C:\\data\\", "C:\\data\\"}}) {
-            QString path = QString::fromLatin1(given);
-            AddBackslash(path);
-            QCOMPARE(path, QString::fromLatin1(withSeparator));
-        }
-
+    // Missing folder levels are made; a level that is a file is said.
+    void makeDirPath() {
         ScriptedDesktop desktop;
         TempAppFolder app(false);
         QVERIFY(MakeDirPath(app.file("a/b/c")));

@@ -1,4 +1,5 @@
 #include "store/Recordset.h"
+#include "store/DateText.h"
 #include "store/Schema.h"
 #include "store/modDBstuff.h"
 #include "startup/modKeyvale.h"
@@ -6,6 +7,7 @@
 #include "support/TempAppFolder.h"
 
 #include <QFile>
+#include <QLocale>
 #include <QTest>
 
 using namespace kv;
@@ -181,6 +183,26 @@ private slots:
         gDataFolder.chop(1);
         gInitializeDB();
         QCOMPARE(gRsChildData->field(5).toString(), QStringLiteral("kept"));
+    }
+
+    // A change date shows whole: four-digit year and seconds, in the locale's order and separators.
+    void displayedDates_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("en_US") << "en_US" << "2025-07-04 16:05:09" << "7/4/2025 4:05:09 PM";
+        QTest::newRow("year first, time after the day period") << "ko_KR" << "2025-07-04 16:05:09"
+                                                              << "2025. 7. 4. \uC624\uD6C4 4:05:09";
+        QTest::newRow("dots in the time") << "fi_FI" << "2025-07-04 16:05:09" << "4.7.2025 16.05.09";
+        QTest::newRow("not a stored date") << "en_US" << "yesterday" << "yesterday";
+    }
+    void displayedDates() {
+        QFETCH(QString, locale);
+        QFETCH(QString, stored);
+        QFETCH(QString, shown);
+        QLocale::setDefault(QLocale(locale));
+        QCOMPARE(displayedDate(stored), shown);
+        QLocale::setDefault(QLocale::c());
     }
 };
 

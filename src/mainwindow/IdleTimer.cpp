@@ -62,6 +62,12 @@ void IdleTimer::start() {
         Timer1_->stop();
 }
 
+QString IdleTimer::warningText(bool shutDown, double seconds) {
+    return (shutDown ? QStringLiteral("Auto shutdown in approx. ") : QStringLiteral("Auto lockout in approx. ")) +
+           QString::number(seconds) + QStringLiteral(" ") +
+           QStringLiteral("seconds. Move the mouse over the form to cancel.");
+}
+
 void IdleTimer::Timer1_Timer() {
     // The first warning sound is waited for; a tick that arrives meanwhile must not act on a warning
     // the user has not yet heard to its end.
@@ -69,10 +75,7 @@ void IdleTimer::Timer1_Timer() {
     const QScopedValueRollback guard(inTick_, true);
     try {
         if (gFormOpen) return;
-        const QString warning = (gShutDownKeyvale ? QStringLiteral("Auto shutdown in approx. ")
-                                                  : QStringLiteral("Auto lockout in approx. ")) +
-                                QString::number(gShutDownTime / 2.0) + QStringLiteral(" ") +
-                                QStringLiteral("seconds. Move the mouse over the form to cancel.");
+        const QString warning = warningText(gShutDownKeyvale, gShutDownTime / 2.0);
         if (helpOrOptionsOpen()) return;
 
         if (!bShutdownArmed) {

@@ -28,6 +28,9 @@ public:
     // the program never shuts down or locks by itself.
     void start();
 
+    // The warning the status bar shows before the program shuts down or locks by itself.
+    static QString warningText(bool shutDown, double seconds);
+
     QTimer* timer() const { return Timer1_; }
     QToolButton* alertButton() const { return cmdAlerts_; }
 

@@ -67,20 +67,23 @@ MainToolbar::MainToolbar(GridOperations& grid, QLineEdit* passwordBox, ViewFlags
     // Without this the window's context menu could hide the toolbar for good.
     toggleViewAction()->setEnabled(false);
 
+    // The buttons take no focus: each has a key, so the window works without a mouse.
     addButton(kShowPasswordText, QStringLiteral("Show Password Text"),
-              QStringLiteral("Show Password in the Password Text box"), true);
+              QStringLiteral("Show Password in the Password Text box"), true, QKeySequence(Qt::CTRL | Qt::Key_1));
     addButton(kShowPasswordColumn, QStringLiteral("Show Password Column"), QStringLiteral("Show Password Column"),
-              true);
+              true, QKeySequence(Qt::CTRL | Qt::Key_2));
     addButton(kShowPriorUserIDPassword, QStringLiteral("Show Prior Columns"),
-              QStringLiteral("Show Prior User Name and Password"), true);
+              QStringLiteral("Show Prior User Name and Password"), true, QKeySequence(Qt::CTRL | Qt::Key_3));
     addSeparator();
     addButton(kFirstRecord, QStringLiteral("First Record"), QStringLiteral("Move to the first record in the grid"),
-              false);
-    addButton(kLastRecord, QStringLiteral("Last Record"), QStringLiteral("Move to the last record in the grid"), false);
-    addButton(kNewRecord, QStringLiteral("New Record"), QStringLiteral("Begin a New Record in the Grid"), false);
+              false, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Home));
+    addButton(kLastRecord, QStringLiteral("Last Record"), QStringLiteral("Move to the last record in the grid"),
+              false, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_End));
+    addButton(kNewRecord, QStringLiteral("New Record"), QStringLiteral("Begin a New Record in the Grid"),
+              false, QKeySequence(Qt::CTRL | Qt::Key_N));
     addSeparator();
-    QAction* exportData =
-        addButton(kExportData, QStringLiteral("Export Data"), QStringLiteral("Export Keyvale Data"), false);
+    QAction* exportData = addButton(kExportData, QStringLiteral("Export Data"), QStringLiteral("Export Keyvale Data"),
+                                    false, QKeySequence(Qt::CTRL | Qt::Key_E));
 
     exportDataMenu_ = new QMenu(this);
     exportDataMenu_->setObjectName(QStringLiteral("ExportDataMenu"));
@@ -97,10 +100,13 @@ MainToolbar::MainToolbar(GridOperations& grid, QLineEdit* passwordBox, ViewFlags
     }
 }
 
-QAction* MainToolbar::addButton(const QString& key, const QString& caption, const QString& toolTip, bool checkable) {
+QAction* MainToolbar::addButton(const QString& key, const QString& caption, const QString& toolTip, bool checkable,
+                               const QKeySequence& shortcut) {
     auto* action = new QAction(this);
     action->setObjectName(key);
     action->setCheckable(checkable);
+    action->setShortcut(shortcut);
+    action->setShortcutContext(Qt::WindowShortcut);
     addAction(action);
     setLook(key, {}, caption, toolTip);
     if (QWidget* widget = widgetForAction(action)) widget->setObjectName(key);
@@ -122,7 +128,9 @@ void MainToolbar::setLook(const QString& key, const QString& image, const QStrin
     action->setText(caption);
     // The button shows the icon text; set it too, or the leading blank of a caption would be trimmed.
     action->setIconText(caption);
-    action->setToolTip(toolTip);
+    // The tip names the button's key, which is how a keyboard user learns it.
+    action->setToolTip(toolTip + QStringLiteral(" (") + action->shortcut().toString(QKeySequence::NativeText) +
+                       QStringLiteral(")"));
 }
 
 void MainToolbar::setMask(bool clear) {

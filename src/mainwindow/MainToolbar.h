@@ -3,6 +3,7 @@
 
 #include "mainwindow/ViewFlags.h"
 
+#include <QKeySequence>
 #include <QToolBar>
 #include <functional>
 
@@ -41,7 +42,8 @@ public slots:
     void Toolbar_ButtonMenuClick(const QString& key);
 
 private:
-    QAction* addButton(const QString& key, const QString& caption, const QString& toolTip, bool checkable);
+    QAction* addButton(const QString& key, const QString& caption, const QString& toolTip, bool checkable,
+                       const QKeySequence& shortcut);
     void setLook(const QString& key, const QString& image, const QString& caption, const QString& toolTip);
     void setMask(bool clear);
     void moveToLastRow();

@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTableView>
@@ -190,8 +191,9 @@ void frmMain::Form_Load() {
     txtPassword_->clear();
     InitializeGrid();
     gInitializeGroupNameCombo();
-    InitializeMenu();
+    // The menu lists the toolbar's commands: the toolbar comes first.
     InitializeToolbar();
+    InitializeMenu();
     InitializeStatusBar();
     startIdleTimer();
     // The records are what the window is for: typing starts in the grid.
@@ -320,11 +322,13 @@ void frmMain::Form_Resize() {
     auto px = [this](int twips) { return twipsToPixels(twips, this); };
     // The toolbar stands above the client area, so the row of controls starts at the client's top.
     const int rowTop = px(50);
-    const int rowHeight = SSDBCombo_->sizeHint().height();
+    const int rowHeight = qMax(SSDBCombo_->sizeHint().height(), btnRenameGroupName_->sizeHint().height());
     int right = 0;
     auto place = [&](QWidget* w, DesignPlace at, int top, int height) {
         const int left = qMax(px(at.left), right + px(60));
-        const int width = qMax(px(at.width), w->sizeHint().width());
+        // A button keeps room around its caption, however large the desktop's font.
+        const int padding = qobject_cast<QPushButton*>(w) ? 2 * w->fontMetrics().averageCharWidth() : 0;
+        const int width = qMax(px(at.width), w->sizeHint().width() + padding);
         w->setGeometry(left, top, width, height);
         right = left + width;
     };
@@ -335,6 +339,8 @@ void frmMain::Form_Resize() {
     place(txtPassword_, kPasswordPlace, rowTop, rowHeight);
     place(btnUpdatePassword_, kUpdatePlace, rowTop, rowHeight);
     place(btnPasswordGenerator_, kGeneratorPlace, rowTop, rowHeight);
+    // The window is never so narrow that the row is cut off.
+    client->setMinimumWidth(right + px(60));
 
     const int gridTop = rowTop + rowHeight + px(50);
     const int gridWidth = client->width() - px(5) - px(60);
@@ -344,10 +350,28 @@ void frmMain::Form_Resize() {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
-    // Every change is stored when it is made: closing the main window ends the program at once.
-    setMainWindow(nullptr);
+    // Nothing may be pending when the program ends: the row being edited is stored first, and a row that
+    // is refused, or that the user keeps, keeps the program open. Behind the log-on window (the desktop
+    // session ending, say) nobody may be asked.
+    if (!storePendingRow(isVisible() ? Asking::AtExit : Asking::Never)) {
+        event->ignore();
+        return;
+    }
     event->accept();
+    endProgram();
+}
+
+void frmMain::endProgram() {
+    setMainWindow(nullptr);
     desktop().endApplication();
+}
+
+bool frmMain::storePendingRow(Asking asking) {
+    const QScopedValueRollback scope(asking_, asking);
+    if (SSDBGrid_->commitRow()) return true;
+    if (asking != Asking::Never) return false;
+    SSDBGrid_->cancelEdit();
+    return true;
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {

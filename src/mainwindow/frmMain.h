@@ -56,6 +56,10 @@ public:
     // Colours (0x00BBGGRR) of odd and even rows for the grid, the combo's list and the drop-down.
     void setRowColors(qint64 backOdd, qint64 foreOdd, qint64 backEven, qint64 foreEven);
 
+    // Hides the window behind the log-on window, which shows it again when the master password is given.
+    // A row being edited stays as it is, unstored, for after the log-on.
+    void lockOut();
+
     // The snapshot of the current row taken when it became current (the prior values of a save).
     const QString& rowUserID() const { return sRowUserID; }
     const QString& rowPassword() const { return sRowPassword; }
@@ -96,6 +100,11 @@ private:
     void startIdleTimer();
     // Hides nothing itself: shows the log-on window, which shows this window again on success.
     void showLogOnWindow();
+    // The idle timer's shutdown: stores the row being edited when that needs no answer from anyone, else
+    // drops it, and ends the program.
+    void idleShutdown();
+    // Ends the program; everything is stored by then.
+    void endProgram();
     // Shows one of our dialogs modally; the idle timer waits meanwhile.
     int runModal(QDialog& dialog);
     void updateDateAndTime();
@@ -120,6 +129,13 @@ private:
     // False, after telling the user, when the field cipher cannot store the text unchanged.
     bool storable(const QString& password, const QString& what);
     void saveNotDone();
+
+    // Who is there to answer when a row is stored: the user as usual; the user closing the program, who
+    // may cancel the close; or nobody (the idle shutdown), so that a store that would ask is refused.
+    enum class Asking { Always, AtExit, Never };
+    // Stores the row being edited as leaving it would. False when it is still in edit (refused or kept);
+    // with nobody to ask, a row that cannot be stored is dropped instead.
+    bool storePendingRow(Asking asking);
 
     // The grid's data events, served from gRsChildData.
     void readRows(RowBuffer& buffer, const QVariant& start, bool readBackwards) override;
@@ -170,6 +186,7 @@ private:
     QString shownGroup_;        // the group gRsChildData holds; empty for all groups
     QString statusBeforeSave_;  // put back when a save does not happen after all
     bool addModeBeforeSave_ = false;
+    Asking asking_ = Asking::Always;
     std::array<qint64, 4> comboColors_{};
 };
 

@@ -15,6 +15,7 @@
 #include "tools/frmFind.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QToolButton>
@@ -44,6 +45,24 @@ void frmMain::InitializeMenu() {
     item(mnuEdit, "mnuEditFind", QStringLiteral("&Find"), &frmMain::mnuEditFind_Click)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
 
+    {
+        // The toolbar's commands, where the keyboard and a screen reader find them with their keys.
+        QMenu* mnuView = bar->addMenu(QStringLiteral("&View"));
+        mnuView->setObjectName(QStringLiteral("mnuView"));
+        // A null key stands for a separator.
+        const char* const keys[] = {"ShowPasswordText", "ShowPasswordColumn", "ShowPriorUserIDPassword", nullptr,
+                                    "FirstRecord",      "LastRecord",         "NewRecord",               nullptr,
+                                    "ExportData"};
+        for (const char* key : keys) {
+            if (key)
+                mnuView->addAction(Toolbar_->button(QString::fromLatin1(key)));
+            else
+                mnuView->addSeparator();
+        }
+        Toolbar_->exportDataMenu()->setTitle(QStringLiteral("Export &To"));
+        mnuView->addMenu(Toolbar_->exportDataMenu());
+    }
+
     QAction* lockOut = bar->addAction(QStringLiteral("&Lock Out"));
     lockOut->setObjectName(QStringLiteral("mnuLockOut"));
     connect(lockOut, &QAction::triggered, this, &frmMain::mnuLockOut_Click);
@@ -62,28 +81,17 @@ void frmMain::InitializeToolbar() {
     Toolbar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     addToolBar(Qt::TopToolBarArea, Toolbar_);
     Toolbar_->InitializeToolbar();
-    // Toolbar buttons take no focus: give each command a key so the window works without a mouse.
-    const std::pair<const char*, QKeySequence> keys[] = {
-        {"ShowPasswordText", QKeySequence(Qt::CTRL | Qt::Key_1)},
-        {"ShowPasswordColumn", QKeySequence(Qt::CTRL | Qt::Key_2)},
-        {"ShowPriorUserIDPassword", QKeySequence(Qt::CTRL | Qt::Key_3)},
-        {"FirstRecord", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Home)},
-        {"LastRecord", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_End)},
-        {"NewRecord", QKeySequence(Qt::CTRL | Qt::Key_N)},
-        {"ExportData", QKeySequence(Qt::CTRL | Qt::Key_E)},
-    };
-    for (const auto& [key, sequence] : keys)
-        if (QAction* action = Toolbar_->button(QString::fromLatin1(key))) {
-            action->setShortcut(sequence);
-            action->setShortcutContext(Qt::WindowShortcut);
-        }
 }
 
 void frmMain::startIdleTimer() {
     Timer1_ = new IdleTimer(
         this, [this](const QString& text) { setStatusText(text); }, [this] { return statusText(); },
-        [this] { showLogOnWindow(); }, [this] { close(); });
+        [this] { lockOut(); }, [this] { idleShutdown(); });
     statusBar()->addPermanentWidget(Timer1_->alertButton());
+    // The message panel holds the longest warning whole, in the desktop's font.
+    const QString longest = IdleTimer::warningText(true, 255 / 2.0);
+    panelMessage_->setMinimumWidth(panelMessage_->fontMetrics().horizontalAdvance(longest) +
+                                   2 * (panelMessage_->frameWidth() + panelMessage_->margin() + 2));
     Timer1_->start();
     Timer1_->bShutdownArmed = true;
 }
@@ -133,9 +141,18 @@ void frmMain::mnuLockOut_Click() {
     if (desktop().message(QStringLiteral("Continue with Lock out?"), QStringLiteral("Keyvale Lock Out"),
                           Buttons::YesNo, Icon::Question) != Answer::Yes)
         return;
+    lockOut();
+}
+
+void frmMain::lockOut() {
     hide();
     showLogOnWindow();
     ResetAutoShutdown();
+}
+
+void frmMain::idleShutdown() {
+    storePendingRow(Asking::Never);
+    endProgram();
 }
 
 void frmMain::mnuHelpHelp_Click() { ShowHelpTopic(this, 10); }

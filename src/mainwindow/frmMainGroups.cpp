@@ -134,6 +134,8 @@ bool frmMain::MasterRecordFound() {
             if (e.number() != err::NoCurrentRecord) throw;
         }
         if (found) return true;
+        // A new group is the user's to confirm: with nobody there the record is not stored.
+        if (asking_ == Asking::Never) return false;
 
         if (desktop().message(
                 QStringLiteral("The Master Group Name does not exists.\nAre you sure you want to create it?"), {},

@@ -58,9 +58,11 @@ AddResult frmMain::SSDBGrid_UnboundAddData(const RowBuffer& buffer) {
     }
     // The password cannot be typed into the grid while its column is hidden: ask for it. The box comes
     // before the record is begun, so that nothing half-built is pending while it is open.
+    // With nobody there to answer, the record is stored as if the box had been cancelled.
     std::optional<QString> typed;
-    if (!SSDBGrid_->isColumnVisible(kPasswordColumn)) {
-        const auto answer = desktop().input(QStringLiteral("Enter Password:"), QStringLiteral("Password"), {});
+    if (!SSDBGrid_->isColumnVisible(kPasswordColumn) && asking_ != Asking::Never) {
+        const auto answer = desktop().input(QStringLiteral("Enter Password:"), QStringLiteral("Password"), {},
+                                            Desktop::Echo::Masked);
         if (answer && !answer->trimmed().isEmpty()) {
             if (!storable(*answer, QStringLiteral("password"))) {
                 saveNotDone();
@@ -153,6 +155,7 @@ bool frmMain::SSDBGrid_UnboundDeleteRow(const QVariant& bookmark) {
 bool frmMain::storable(const QString& password, const QString& what) {
     const QString bad = unstorableCharacters(password);
     if (bad.isEmpty()) return true;
+    if (asking_ == Asking::Never) return false;
     desktop().message(QStringLiteral("The ") + what +
                           QStringLiteral(" contains characters that Keyvale can not store: ") + bad,
                       {}, Buttons::Ok, Icon::Information);
@@ -186,9 +189,10 @@ void frmMain::SSDBGrid_BeforeUpdate(bool& cancel) {
     addModeBeforeSave_ = bAddMode;
     const QVariant group = SSDBGrid_->cellValue(1);
     if (!group.isValid() || group.toString().trimmed().isEmpty()) {
+        cancel = true;
+        if (asking_ == Asking::Never) return;
         desktop().message(QStringLiteral("Please enter a Group Name!"), {}, Buttons::Ok, Icon::Information);
         SSDBGrid_->setCurrentColumn(1);
-        cancel = true;
         setStatusText(QStringLiteral("Group Name must be entered"));
         return;
     }
@@ -201,7 +205,20 @@ void frmMain::SSDBGrid_BeforeUpdate(bool& cancel) {
         setStatusText(QStringLiteral("Saved Changes"));
         return;
     }
-    if (desktop().message(QStringLiteral("Save changes?"), {}, Buttons::YesNo, Icon::Question) == Answer::No) {
+    // The change is the user's to confirm: with nobody there it is not stored.
+    if (asking_ == Asking::Never) {
+        cancel = true;
+        return;
+    }
+    // Closing the program may still be called off, keeping the change in edit.
+    const Answer answer = desktop().message(QStringLiteral("Save changes?"), {},
+                                            asking_ == Asking::AtExit ? Buttons::YesNoCancel : Buttons::YesNo,
+                                            Icon::Question);
+    if (answer == Answer::Cancel) {
+        cancel = true;
+        return;
+    }
+    if (answer == Answer::No) {
         cancel = true;
         SSDBGrid_->setFocus();
         if (bPasswordUpdate) SSDBGrid_->setCurrentColumn(kPasswordColumn);

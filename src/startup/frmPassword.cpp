@@ -188,8 +188,13 @@ void frmPassword::bttnContinue_Click() {
                 txtNewPassword->setFocus();
                 return;
             }
+            // A change that could not be stored is no change: the stored password still opens the program.
+            const QString oldPassword = gMasterPassword;
             gMasterPassword = newPassword.toUpper();
-            SaveMasterPassword();
+            if (!SaveMasterPassword()) {
+                gMasterPassword = oldPassword;
+                return;
+            }
         }
         gLoggedOn = true;
         attempts_ = 0;

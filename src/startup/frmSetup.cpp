@@ -266,18 +266,25 @@ void frmSetup::bttnContinue_Click() {
 
     if (!recovery_) {
         if (!CanStoreRecoveryAnswer(typedAnswer)) return;
-        gFirstRun = false;
         gRecoveryQuestion = question;
         gRecoveryAnswer = answer;
         gMasterPassword = txtPassword1->text().toUpper();
-        SaveMasterPassword();
+        // The main window never opens without a stored master password: the next start would take the
+        // records for a breach and lock them away.
+        if (!SaveMasterPassword()) return;
+        gFirstRun = false;
         gSetupDone = true;
         accept();
         return;
     }
-    if (answer == gRecoveryAnswer && question == gRecoveryQuestion) {
+    // The stored answer lost its blanks when it was read: the typed one goes without them too.
+    if (answer.trimmed() == gRecoveryAnswer.trimmed() && question == gRecoveryQuestion) {
+        const QString oldPassword = gMasterPassword;
         gMasterPassword = txtPassword1->text().toUpper();
-        SaveMasterPassword();
+        if (!SaveMasterPassword()) {
+            gMasterPassword = oldPassword;
+            return;
+        }
         gSetupDone = true;
         accept();
         return;

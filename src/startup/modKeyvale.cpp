@@ -79,8 +79,10 @@ bool ReadDataFolder(const QString& iniFile) {
 bool LoadMasterPassword() {
     try {
         auto rs = openRecordset(QStringLiteral("Select * from tblPassword"));
+        // A file whose group table could not be opened is no first run, nor fit to log on to.
+        const Recordset& groups = opened(gRsMasterData);
         if (rs->eof() && rs->bof()) {
-            if (gRsMasterData && gRsMasterData->recordCount() > 0) {
+            if (groups.recordCount() > 0) {
                 desktop().message(QStringLiteral("Keyvale has been breached or is corrupted!  Please reinstall Keyvale"),
                                   {}, Buttons::Ok, Icon::Critical);
                 return false; // start-up ends the program
@@ -102,7 +104,7 @@ bool LoadMasterPassword() {
     }
 }
 
-void SaveMasterPassword() {
+bool SaveMasterPassword() {
     try {
         auto rs = openRecordset(QStringLiteral("Select * from tblPassword"));
         if (rs->eof() && rs->bof())
@@ -114,8 +116,10 @@ void SaveMasterPassword() {
         rs->setField(QStringLiteral("Password"), encipherField(gMasterPassword));
         rs->update();
         rs->close();
+        return true;
     } catch (const Error& e) {
         reportCritical(e);
+        return false;
     }
 }
 

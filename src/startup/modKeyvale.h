@@ -44,8 +44,9 @@ bool ReadDataFolder(const QString& iniFile);
 // Reads tblPassword into the master password and recovery values; sets gFirstRun for a new
 // installation. False means that start-up must end.
 bool LoadMasterPassword();
-// Writes the master password and recovery values, enciphered, into the one row of tblPassword.
-void SaveMasterPassword();
+// Writes the master password and recovery values, enciphered, into the one row of tblPassword. False,
+// after telling the user, when the row could not be written.
+bool SaveMasterPassword();
 
 // A file delivered with the program (template, help, sounds): the one in `folder` when it is there, else
 // the one beside the executable (so a program folder named with --app-dir still finds them), else the

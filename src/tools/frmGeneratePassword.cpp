@@ -106,13 +106,15 @@ frmGeneratePassword::frmGeneratePassword(QWidget* parent) : QDialog(parent) {
     Option3_ = new QRadioButton(QStringLiteral("Numbers and Letters"), this);
     Option3_->setObjectName(QStringLiteral("Option3"));
     Option3_->setChecked(true);
-    connect(Option1_, &QRadioButton::clicked, this, &frmGeneratePassword::Option1_Click);
-    connect(Option2_, &QRadioButton::clicked, this, &frmGeneratePassword::Option2_Click);
-    connect(Option3_, &QRadioButton::clicked, this, &frmGeneratePassword::Option3_Click);
+    // However an option gets chosen (click, arrow keys, a screen reader), the mode follows it.
+    connect(Option1_, &QRadioButton::toggled, this, [this](bool on) { if (on) Option1_Click(); });
+    connect(Option2_, &QRadioButton::toggled, this, [this](bool on) { if (on) Option2_Click(); });
+    connect(Option3_, &QRadioButton::toggled, this, [this](bool on) { if (on) Option3_Click(); });
 
     txtGeneratedPassword_ = new QLineEdit(this);
     txtGeneratedPassword_->setObjectName(QStringLiteral("txtGeneratedPassword"));
     txtGeneratedPassword_->setReadOnly(true);
+    txtGeneratedPassword_->setAccessibleName(QStringLiteral("Generated Password"));
     txtGeneratedPassword_->setAlignment(Qt::AlignCenter);
     useVerdana(txtGeneratedPassword_, font().pointSizeF() * 1.3);
     {
