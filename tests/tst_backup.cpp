@@ -2,6 +2,7 @@
 // Backup, restore and the move of the data folder through the real commands, on temporary folders: what
 // they write, and that no failure ever costs the user a byte of the database.
 #include "exchange/DataFileCopy.h"
+#include "platform/InstanceLock.h"
 #include "startup/ProfileFile.h"
 #include "store/Sqlite.h"
 #include "support/Widgets.h"
@@ -11,6 +12,8 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <unistd.h>
@@ -221,6 +224,8 @@ private slots:
         QCOMPARE(gDataFolder, target.path() + "/");
         QCOMPARE(readProfileString(gIniFile, "Options", "KeyvaleLocation"), target.path() + "/");
         QCOMPARE(gDBConnection->path(), moved);
+        QCOMPARE(InstanceLock::process().folder(), QFileInfo(target.path()).canonicalFilePath());
+        InstanceLock::process().release();
         QCOMPARE(f.grid().rowCount(), 1);
         QVERIFY(!options.isVisible());
     }
@@ -237,6 +242,8 @@ private slots:
                "the data being moved?";
         QTest::newRow("same folder, trailing separator") << "slash" << same;
         QTest::newRow("same folder, through a link") << "link" << same;
+        QTest::newRow("folder in use by another Keyvale")
+            << "held" << "Keyvale is already running with the data folder %1.\nClose it before moving Keyvale's data there.";
         QTest::newRow("settings file not writable") << "ini"
                                                     << "An error has occured writing INI settings...";
     }
@@ -250,6 +257,11 @@ private slots:
         write(scratch.filePath("keyvale.mdb"), "another installation's data");
         if (how == "slash") folder = here + "/";
         if (how == "link") QFile::link(here, folder = scratch.filePath("alias"));
+        QLockFile otherInstance(InstanceLock::lockFile(scratch.filePath("held")));
+        if (how == "held") {
+            QDir().mkpath(folder = scratch.filePath("held"));
+            QVERIFY(otherInstance.tryLock(0));
+        }
         if (how == "ini") {
             QDir().mkpath(gIniFile = scratch.filePath("ini-is-a-folder"));
             QDir().mkpath(folder = scratch.filePath("new"));
@@ -258,7 +270,7 @@ private slots:
         frmOptions options(f.form.get());
         options.show();
         f.desktop.answerFolder(folder);
-        if (how == "occupied" || how == "ini") f.desktop.answer(Answer::Yes);
+        if (how == "occupied" || how == "ini" || how == "held") f.desktop.answer(Answer::Yes);
         if (how == "occupied") f.desktop.answer(Answer::No);
         child<QPushButton>(options, "bttnBrowseLocation")->click();
         QCOMPARE(f.desktop.last().text, QString(message).replace("%1", folder));

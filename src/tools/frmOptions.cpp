@@ -6,6 +6,7 @@
 #include "mainwindow/frmMain.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
+#include "platform/InstanceLock.h"
 #include "platform/Units.h"
 #include "startup/ProfileFile.h"
 #include "startup/WidgetRoutines.h"
@@ -330,11 +331,31 @@ void frmOptions::moveDataFolder(const QString& folder) {
                                QStringLiteral("Do you want to replace it with the data being moved?")) != Answer::Yes)
         return;
 
+    // The lock follows the data: a folder another running Keyvale works on is never written to.
+    InstanceLock& lock = InstanceLock::process();
+    const QString lockedBefore = lock.folder();
+    if (!lock.moveTo(folder)) {
+        desktop().message(QStringLiteral("Keyvale is already running with the data folder ") + folder +
+                              QStringLiteral(".\nClose it before moving Keyvale's data there."),
+                          {}, Buttons::Ok, Icon::Information);
+        return;
+    }
+    const auto keepOldLock = [&] {
+        if (lockedBefore.isEmpty())
+            lock.release();
+        else
+            lock.moveTo(lockedBefore);
+    };
+
     const QString oldFolder = gDataFolder;
     try {
         CopyBusy busy(this, QStringLiteral("Moving Keyvale's data (KB)..."), databaseFile(oldFolder));
-        if (!copyDatabaseTo(folder, busy.progress())) return;
+        if (!copyDatabaseTo(folder, busy.progress())) {
+            keepOldLock();
+            return;
+        }
     } catch (const Error& e) {
+        keepOldLock();
         if (e.number() == 70)
             desktop().message(QStringLiteral("Cannot copy Keyvale to the same folder it resides in."), {}, Buttons::Ok,
                               Icon::Information);
@@ -348,6 +369,7 @@ void frmOptions::moveDataFolder(const QString& folder) {
     if (!writeProfileString(gIniFile, kIniSection, kIniDataFolderKey, newFolder)) {
         desktop().message(QStringLiteral("An error has occured writing INI settings..."), {}, Buttons::Ok,
                           Icon::Exclamation);
+        keepOldLock();
         gInitializeDB();
         return;
     }
