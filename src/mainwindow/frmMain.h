@@ -72,7 +72,10 @@ public slots:
     void btnPasswordGenerator_Click();
     void SSDBCombo_Click();
     void ResetAutoShutdown();
+    void mnuFileBackup_Click();
+    void mnuFileRestore_Click();
     void mnuFileExit_Click();
+    void mnuEditOptions_Click();
     void mnuEditFind_Click();
     void mnuEditImportSelectData_Click();
     void mnuEditImport_Click();
@@ -151,6 +154,8 @@ private:
     bool SSDBGrid_UnboundDeleteRow(const QVariant& bookmark);
 
     void colorGroupList();
+    // After the connection was closed for a file copy and opened again.
+    void showRecordsAgain();
 
     GroupListSource groupListSource_;
 

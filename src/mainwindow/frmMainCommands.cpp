@@ -37,6 +37,9 @@ void frmMain::InitializeMenu() {
 
     QMenu* mnuFile = bar->addMenu(QStringLiteral("&File"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    item(mnuFile, "mnuFileBackup", QStringLiteral("&Backup"), &frmMain::mnuFileBackup_Click);
+    item(mnuFile, "mnuFileRestore", QStringLiteral("&Restore"), &frmMain::mnuFileRestore_Click);
+    mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuFileSeparator"));
     item(mnuFile, "mnuFileExit", QStringLiteral("E&xit"), &frmMain::mnuFileExit_Click);
 
     QMenu* mnuEdit = bar->addMenu(QStringLiteral("&Edit"));
@@ -44,6 +47,7 @@ void frmMain::InitializeMenu() {
     item(mnuEdit, "mnuEditImportSelectData", QStringLiteral("&Import Selected Data (current version)"),
          &frmMain::mnuEditImportSelectData_Click);
     item(mnuEdit, "mnuEditImport", QStringLiteral("&Import Version 4.x Data"), &frmMain::mnuEditImport_Click);
+    item(mnuEdit, "mnuEditOptions", QStringLiteral("&Options"), &frmMain::mnuEditOptions_Click);
     item(mnuEdit, "mnuEditFind", QStringLiteral("&Find"), &frmMain::mnuEditFind_Click)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
 

@@ -21,6 +21,10 @@ public:
     // An empty title means the application's title, "Keyvale".
     virtual Answer message(const QString& text, const QString& title = {}, Buttons buttons = Buttons::Ok,
                            Icon icon = Icon::None) = 0;
+    // A Yes/No question whose default answer (Enter) is No: for questions where Yes replaces data.
+    virtual Answer askDefaultNo(const QString& text, const QString& title = {}) {
+        return message(text, title, Buttons::YesNo, Icon::Question);
+    }
     enum class Echo { Plain, Masked };
     // nullopt when the user cancels. A password is typed with Echo::Masked: its characters show as "*".
     virtual std::optional<QString> input(const QString& prompt, const QString& title,

@@ -32,6 +32,14 @@ QtDesktop::QtDesktop() = default;
 QtDesktop::~QtDesktop() = default;
 
 Answer QtDesktop::message(const QString& text, const QString& title, Buttons buttons, Icon icon) {
+    return showMessage(text, title, buttons, icon, false);
+}
+
+Answer QtDesktop::askDefaultNo(const QString& text, const QString& title) {
+    return showMessage(text, title, Buttons::YesNo, Icon::Question, true);
+}
+
+Answer QtDesktop::showMessage(const QString& text, const QString& title, Buttons buttons, Icon icon, bool defaultNo) {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title.isEmpty() ? kAppTitle : title);
     // Messages quote the user's records: shown as written, never read as markup or links.
@@ -51,6 +59,7 @@ Answer QtDesktop::message(const QString& text, const QString& title, Buttons but
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     }
+    if (defaultNo) box.setDefaultButton(QMessageBox::No);
     switch (box.exec()) {
     case QMessageBox::Yes: return Answer::Yes;
     case QMessageBox::No: return Answer::No;

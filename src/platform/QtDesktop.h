@@ -18,6 +18,7 @@ public:
     ~QtDesktop() override;
 
     Answer message(const QString& text, const QString& title, Buttons buttons, Icon icon) override;
+    Answer askDefaultNo(const QString& text, const QString& title) override;
     std::optional<QString> input(const QString& prompt, const QString& title, const QString& defaultText,
                                  Echo echo) override;
     QString browseForFolder(QObject* owner, const QString& initialFolder, const QString& title) override;
@@ -36,6 +37,7 @@ public:
     void leaveCleanly();
 
 private:
+    Answer showMessage(const QString& text, const QString& title, Buttons buttons, Icon icon, bool defaultNo);
     std::unique_ptr<QSoundEffect> effect_;
     std::unique_ptr<QAudioOutput> tuneOutput_;
     std::unique_ptr<QMediaPlayer> tune_;

@@ -3,6 +3,7 @@
 #include "store/Sqlite.h"
 #include "store/modDBstuff.h"
 
+#include <QStringList>
 #include <utility>
 
 namespace kv {
@@ -60,7 +61,33 @@ const std::pair<const char*, const char*> kOptionRows[] = {
     {"ExportPassword", "0"},
 };
 
+// The tables and fields the program reads.
+const std::pair<const char*, QStringList> kTables[] = {
+    {"tblMasterData", {"GroupName"}},
+    {"tblChildData",
+     {"ChildAutoID", "GroupName", "Website", "UserID", "Password", "Description", "DateChanged", "PriorUserID",
+      "PriorPassword"}},
+    {"tblOptions", {"OptionName", "OptionValue"}},
+    {"tblPassword", {"Password", "Question", "Answer"}},
+    {"tbladmin", {"pwdLength", "AlphaNumeric"}},
+};
+
 } // namespace
+
+void checkDeliveredTables(const sql::Connection& connection) {
+    for (const auto& [table, fields] : kTables) {
+        sql::Statement info(connection, QStringLiteral("PRAGMA table_info(%1)").arg(QLatin1String(table)));
+        QStringList found;
+        while (info.step())
+            found.append(info.column(1).toString());
+        for (const QString& field : fields)
+            if (!found.contains(field, Qt::CaseInsensitive))
+                throw Error(err::TableMissing,
+                            QStringLiteral("The database engine cannot find the input table or query '%1'.  Make "
+                                           "sure it exists and that its name is spelled correctly.")
+                                .arg(QLatin1String(table)));
+    }
+}
 
 void createDeliveredDatabase(const QString& path) {
     auto connection = sql::Connection::create(path, kDatabasePassword);

@@ -9,4 +9,10 @@ namespace kv {
 // starting values. The file is created owner-only; an existing file is never touched (throws).
 void createDeliveredDatabase(const QString& path);
 
+namespace sql {
+class Connection;
+}
+// Throws kv::Error unless the open database holds every table of the delivered one with all its fields.
+void checkDeliveredTables(const sql::Connection& connection);
+
 } // namespace kv

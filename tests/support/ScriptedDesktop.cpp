@@ -32,6 +32,12 @@ Answer ScriptedDesktop::message(const QString& text, const QString& title, Butto
     return a;
 }
 
+Answer ScriptedDesktop::askDefaultNo(const QString& text, const QString& title) {
+    const Answer a = message(text, title, Buttons::YesNo, Icon::Question);
+    prompts.last().defaultNo = true;
+    return a;
+}
+
 std::optional<QString> ScriptedDesktop::input(const QString& prompt, const QString& title, const QString&,
                                               Echo echo) {
     prompts.append({Prompt::Kind::Input, prompt, title, Buttons::Ok, Icon::None, echo == Echo::Masked});

@@ -16,6 +16,7 @@ struct Prompt {
     Buttons buttons = Buttons::Ok;
     Icon icon = Icon::None;
     bool masked = false; // an input box whose characters show as "*"
+    bool defaultNo = false; // a question whose Enter key answers No
 };
 
 // The desktop of the tests: records every call and answers prompts from a queue. A prompt with no
@@ -41,6 +42,7 @@ public:
     void answerFolder(const QString& folder) { answerInput(folder); }
 
     Answer message(const QString& text, const QString& title, Buttons buttons, Icon icon) override;
+    Answer askDefaultNo(const QString& text, const QString& title) override;
     std::optional<QString> input(const QString& prompt, const QString& title, const QString& defaultText,
                                  Echo echo) override;
     QString browseForFolder(QObject* owner, const QString& initialFolder, const QString& title) override;

@@ -1,0 +1,99 @@
+#include "exchange/DataFileCopy.h"
+
+#include "platform/Error.h"
+#include "startup/modKeyvale.h"
+#include "store/Options.h"
+#include "store/Schema.h"
+#include "store/modDBstuff.h"
+
+#include <QDir>
+
+namespace kv {
+
+namespace {
+
+QString inFolder(const QString& folder, const QString& name) {
+    QString path = folder;
+    AddBackslash(path);
+    return path + name;
+}
+
+// Closes the connection for a copy and opens it again on the data folder when it goes out of scope,
+// unless kept closed.
+class ClosedForCopy {
+public:
+    ClosedForCopy() { gCloseDatabase(); }
+    ~ClosedForCopy() {
+        if (!keepClosed_) gInitializeDB();
+    }
+    ClosedForCopy(const ClosedForCopy&) = delete;
+    ClosedForCopy& operator=(const ClosedForCopy&) = delete;
+    void keepClosed() { keepClosed_ = true; }
+
+private:
+    bool keepClosed_ = false;
+};
+
+// Keeps the database file still while it is read for a backup: while a transaction holds its read lock no
+// change can be written to the file, and every change is already in the file, since each is committed when it is made.
+// So the window keeps its connection and recordsets, and nothing has to be opened again (which costs more than the copy
+// itself for a large file).
+class HeldForCopy {
+public:
+    HeldForCopy() : transaction_(connection()) {
+        connection().executeScript(QStringLiteral("SELECT count(*) FROM sqlite_master;"));
+    }
+
+private:
+    static sql::Connection& connection() {
+        if (!gDBConnection || !gDBConnection->isOpen())
+            throw Error(3704, QStringLiteral("Operation is not allowed when the object is closed."));
+        return *gDBConnection;
+    }
+    sql::Transaction transaction_;
+};
+
+// Copies with the connection closed, which stays closed when the copy succeeded.
+bool copyClosed(const QString& source, const QString& target, const CopyProgress& progress) {
+    ClosedForCopy closed;
+    if (!copyFileSafely(source, target, progress)) return false;
+    closed.keepClosed();
+    return true;
+}
+
+} // namespace
+
+QString backupFile(const QString& folder) {
+    return inFolder(folder, QStringLiteral("keyvale.bak"));
+}
+
+bool backupDatabase(const QString& folder, const CopyProgress& progress) {
+    const HeldForCopy held;
+    return copyFileSafely(databaseFile(gDataFolder), backupFile(folder), progress);
+}
+
+bool storeBackupLocation(const QString& folder) {
+    Recordset& rs = opened(gRsOptions);
+    rs.moveFirst();
+    if (!rs.find(QStringLiteral("OptionName"), QStringLiteral("BackupLocation"))) return false;
+    rs.setField(QStringLiteral("OptionValue"), folder);
+    rs.update();
+    gBackupLocation = folder;
+    return true;
+}
+
+void checkBackupFile(const QString& path) {
+    const auto connection = sql::Connection::open(path, kDatabasePassword);
+    checkDeliveredTables(*connection);
+}
+
+bool restoreDatabase(const QString& backupPath, const CopyProgress& progress) {
+    checkBackupFile(backupPath);
+    return copyClosed(backupPath, databaseFile(gDataFolder), progress);
+}
+
+bool copyDatabaseTo(const QString& folder, const CopyProgress& progress) {
+    return copyClosed(databaseFile(gDataFolder), databaseFile(folder), progress);
+}
+
+} // namespace kv

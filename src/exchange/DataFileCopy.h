@@ -1,0 +1,38 @@
+#pragma once
+
+#include "exchange/FileCopy.h"
+
+#include <QString>
+
+namespace kv {
+
+// The steps of backup, restore and the data-folder move that need no window. Restore and move copy the
+// database only while the connection is closed, and open it again on the old file whatever goes wrong.
+
+// "keyvale.bak" in a folder as the folder picker gives it.
+QString backupFile(const QString& folder);
+
+// Copies the data folder's database to keyvale.bak in `folder`, replacing an older backup, while no change
+// can be written to it; the connection stays open throughout. Throws kv::Error; false when `progress`
+// stopped it.
+bool backupDatabase(const QString& folder, const CopyProgress& progress = {});
+
+// Stores the folder as the BackupLocation option and in gBackupLocation; false, changing nothing, when the
+// option has no row.
+bool storeBackupLocation(const QString& folder);
+
+// Throws kv::Error unless the file opens with the database password and holds the program's tables, so
+// that a wrong pick never replaces the database.
+void checkBackupFile(const QString& path);
+
+// Checks the backup, then copies it over the data folder's database with the connection closed, which stays
+// closed when the copy succeeded. Otherwise the database is as it was and open again: kv::Error is thrown,
+// or false is answered when `progress` stopped it.
+bool restoreDatabase(const QString& backupPath, const CopyProgress& progress = {});
+
+// Copies the data folder's database into `folder` as keyvale.mdb with the connection closed, which stays
+// closed when the copy succeeded, for the caller to point the program at the new folder. Otherwise the
+// connection is open again on the old folder: kv::Error is thrown, or false is answered when stopped.
+bool copyDatabaseTo(const QString& folder, const CopyProgress& progress = {});
+
+} // namespace kv

@@ -1,0 +1,158 @@
+// keyvale_gui
+// The main window's file commands, backup and restore, and the Options dialog they share the database
+// file with.
+#include "mainwindow/frmMain.h"
+
+#include "exchange/CopyBusy.h"
+#include "exchange/DataFileCopy.h"
+#include "mainwindow/RecordsGrid.h"
+#include "platform/Desktop.h"
+#include "platform/Error.h"
+#include "startup/modKeyvale.h"
+#include "store/Options.h"
+#include "store/modDBstuff.h"
+#include "tools/frmOptions.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+namespace kv {
+
+namespace {
+
+QString procedureError(const Error& e, const QString& where) {
+    return QStringLiteral("Error %1 (%2) in %3 of Form frmMain").arg(e.number()).arg(e.description(), where);
+}
+
+// The idle timer waits while a file command runs; the flag is cleared on every way out.
+class FormOpenHeld {
+public:
+    FormOpenHeld() { gFormOpen = true; }
+    ~FormOpenHeld() { release(); }
+    FormOpenHeld(const FormOpenHeld&) = delete;
+    FormOpenHeld& operator=(const FormOpenHeld&) = delete;
+    void release() { gFormOpen = false; }
+};
+
+} // namespace
+
+void frmMain::showRecordsAgain() {
+    // The connection was opened again with gRsChildData over every record: show again what was shown.
+    const QString status = statusText();
+    const QString group = shownGroup_.isEmpty() ? kAllGroups : shownGroup_;
+    fillGroupCombo();
+    showGroupInCombo(group);
+    UpdateComboGroupName();
+    setStatusText(status);
+}
+
+void frmMain::mnuFileBackup_Click() {
+    // A record still being typed belongs in the backup; one the user is told cannot be stored stops it.
+    if (SSDBGrid_->isEditing() && !SSDBGrid_->commitRow()) return;
+    FormOpenHeld held;
+    const QString folder = desktop().browseForFolder(this, gBackupLocation,
+                                                     QStringLiteral("Select a folder to backup Keyvale's files to..."));
+    if (folder.isEmpty()) return;
+    bool stored = false;
+    try {
+        bool copied = false;
+        {
+            CopyBusy busy(this, QStringLiteral("Backing up Keyvale's data (KB)..."), databaseFile(gDataFolder));
+            copied = backupDatabase(folder, busy.progress());
+        }
+        if (!copied) return;
+        stored = storeBackupLocation(folder);
+    } catch (const Error& e) {
+        held.release();
+        desktop().message(procedureError(e, QStringLiteral("mnuFileBackup")));
+        return;
+    }
+    held.release();
+    QString text = QStringLiteral("Backup was Successful.\n\n");
+    if (!stored)
+        text += QStringLiteral("However, there was a problem storing the location, \n'") + folder +
+                QStringLiteral("'\nin the Keyvale database.\n\n");
+    text += QStringLiteral("Remember, if Keyvale's password is changed between backup cycles\n") +
+            QStringLiteral("the only way to gain access to Keyvale's restored data is to know\n") +
+            QStringLiteral("the original question and answer that was filled in when Keyvale ") +
+            QStringLiteral("was installed.");
+    desktop().message(text, {}, Buttons::Ok, Icon::Exclamation);
+}
+
+void frmMain::mnuFileRestore_Click() {
+    QString backup = backupFile(gBackupLocation);
+    if (!QFileInfo(backup).isFile()) {
+        if (desktop().message(QStringLiteral("The last known backup path was '") + gBackupLocation +
+                                  QStringLiteral("' ") + QStringLiteral("but a backup was not found!\n") +
+                                  QStringLiteral("Would you like to choose a path to restore from?"),
+                              {}, Buttons::YesNo, Icon::Question) != Answer::Yes)
+            return;
+        const QString folder =
+            desktop().browseForFolder(this, gBackupLocation, QStringLiteral("Selected a folder to Restore from..."));
+        if (folder.isEmpty()) return;
+        backup = backupFile(folder);
+        if (!QFileInfo(backup).isFile()) {
+            desktop().message(QStringLiteral("The backup file could not be found!\nRestore did not complete!"), {},
+                              Buttons::Ok, Icon::Exclamation);
+            return;
+        }
+    }
+    // A file that is not one of our databases would destroy the user's data: look at it before asking.
+    try {
+        checkBackupFile(backup);
+    } catch (const Error&) {
+        desktop().message(QStringLiteral("The file '") + backup + QStringLiteral("' is not a Keyvale backup!\n") +
+                              QStringLiteral("Restore did not complete!"),
+                          {}, Buttons::Ok, Icon::Exclamation);
+        return;
+    }
+    if (desktop().message(
+            QStringLiteral("About to restore Keyvale's backup data!\nThis process can not be reversed!\n") +
+                QStringLiteral("Continue with the restore process?"),
+            {}, Buttons::YesNo, Icon::Question) != Answer::Yes)
+        return;
+    // The grid's row being typed is dropped with the data it belongs to.
+    SSDBGrid_->cancelEdit();
+    FormOpenHeld held;
+    try {
+        bool restored = false;
+        {
+            CopyBusy busy(this, QStringLiteral("Restoring Keyvale's data (KB)..."), backup);
+            restored = restoreDatabase(backup, busy.progress());
+        }
+        if (!restored) {
+            showRecordsAgain();
+            return;
+        }
+    } catch (const Error& e) {
+        showRecordsAgain();
+        held.release();
+        desktop().message(procedureError(e, QStringLiteral("mnuFileRestore")));
+        return;
+    }
+    desktop().message(
+        QStringLiteral("Restore was Success!\n") +
+            QStringLiteral("Keyvale is about to close and restart to confirm log on passwords are synchronized. ") +
+            QStringLiteral("If you can succussfully logon then no further steps are required.  ") +
+            QStringLiteral("If you can not log on successfully after three attempts then the setup form will open.") +
+            QStringLiteral("You must answer the correct question with the correct answer and enter a new password ") +
+            QStringLiteral(
+                "to gain access to your passwords.  If you have forgotten your original answer and question you ") +
+            QStringLiteral(
+                "will not gain access to your passwords.  Refer to the help file for additional information ") +
+            QStringLiteral("on restoring Keyvale data."),
+        {}, Buttons::Ok, Icon::Information);
+    desktop().message(QStringLiteral("Keyvale is about to shutdown and restart"), {}, Buttons::Ok, Icon::Information);
+    // The new instance gets the arguments this one was given, so it opens the same program folder.
+    desktop().startDetached(QCoreApplication::applicationFilePath(), QCoreApplication::arguments().mid(1));
+    desktop().endApplication();
+}
+
+void frmMain::mnuEditOptions_Click() {
+    // The move of the data folder reopens the database: a record still being typed is stored first.
+    if (SSDBGrid_->isEditing() && !SSDBGrid_->commitRow()) return;
+    frmOptions options(this);
+    runModal(options);
+}
+
+} // namespace kv
