@@ -75,6 +75,7 @@ bool ExportFlow::makeExportFolder() {
 void ExportFlow::exportTo(ExportFormat format, ExportRows rows, const QString& file) {
     const QString path = exportFolder() + QLatin1Char('/') + file;
     const QString htmlTemplate = format == ExportFormat::Html ? templatePath() : QString();
+    const FormOpenHeld holdIdleTimer;
     BusyProgress busy(QApplication::activeWindow(), QStringLiteral("Exporting records..."), grid_.rowCount());
     try {
         grid_.exportRows(format, rows, path, htmlTemplate, busy.callback());

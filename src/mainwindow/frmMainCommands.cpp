@@ -164,6 +164,7 @@ void frmMain::mnuEditImportSelectData_Click() {
 
 void frmMain::mnuEditImport_Click() {
     if (!SSDBGrid_->commitRow()) return;
+    const FormOpenHeld holdIdleTimer;
     ImportOldKeyvale(this, importLink());
 }
 

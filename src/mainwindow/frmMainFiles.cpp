@@ -24,16 +24,6 @@ QString procedureError(const Error& e, const QString& where) {
     return QStringLiteral("Error %1 (%2) in %3 of Form frmMain").arg(e.number()).arg(e.description(), where);
 }
 
-// The idle timer waits while a file command runs; the flag is cleared on every way out.
-class FormOpenHeld {
-public:
-    FormOpenHeld() { gFormOpen = true; }
-    ~FormOpenHeld() { release(); }
-    FormOpenHeld(const FormOpenHeld&) = delete;
-    FormOpenHeld& operator=(const FormOpenHeld&) = delete;
-    void release() { gFormOpen = false; }
-};
-
 } // namespace
 
 void frmMain::showRecordsAgain() {

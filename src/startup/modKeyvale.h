@@ -60,4 +60,18 @@ QString GetWinDir();
 // Creates every missing folder level of the path; false (after the message) when that fails.
 bool MakeDirPath(const QString& path);
 
+// Holds the idle timer (and a lock with the session) off while a long command runs without a window of
+// its own; the flag is put back on every way out.
+class FormOpenHeld {
+public:
+    FormOpenHeld() : before_(gFormOpen) { gFormOpen = true; }
+    ~FormOpenHeld() { release(); }
+    FormOpenHeld(const FormOpenHeld&) = delete;
+    FormOpenHeld& operator=(const FormOpenHeld&) = delete;
+    void release() { gFormOpen = before_; }
+
+private:
+    bool before_;
+};
+
 } // namespace kv
