@@ -1,5 +1,6 @@
 #include "exchange/OldKeyvaleFile.h"
 
+#include "exchange/FileCopy.h"
 #include "platform/Error.h"
 #include "store/Cipher.h"
 
@@ -8,7 +9,6 @@
 #include <QFileInfo>
 #include <QIODevice>
 #include <cmath>
-#include <sys/stat.h>
 
 namespace kv {
 
@@ -28,15 +28,6 @@ QString field(const QByteArray& record, int at, int length) {
 
 QString oldFileField(const QByteArray& record, int at, int length) {
     return trimBlanks(decipherWith(kOldFileKey, field(record, at, length)));
-}
-
-// The same file, whatever name or link leads to it.
-bool sameFile(const QString& a, const QString& b) {
-    struct stat sa {
-    }, sb{};
-    if (::stat(QFile::encodeName(a).constData(), &sa) != 0 || ::stat(QFile::encodeName(b).constData(), &sb) != 0)
-        return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 } // namespace
@@ -89,7 +80,7 @@ QString oldKeyvaleFile(const QString& dataFolder) {
     if (!path.endsWith(QLatin1Char('/'))) path += QLatin1Char('/');
     path += QStringLiteral("keyvale");
     if (!QFileInfo(path).isFile()) return {};
-    if (sameFile(path, QCoreApplication::applicationFilePath())) return {};
+    if (isSameFile(path, QCoreApplication::applicationFilePath())) return {};
     return path;
 }
 

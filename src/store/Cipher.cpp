@@ -25,6 +25,19 @@ int normalise(int shift) {
     return shift;
 }
 
+// The key's arithmetic from one character to the next: the shift for the next character.
+void advance(int& shift, qint16& step, qint16& divisor, qint16& factor) {
+    shift += step;
+    if (shift > 255) shift -= 255;
+    shift = roundEven(double(factor) * shift / divisor);
+    divisor = qint16(2 * step + divisor);
+    factor = qint16(step + factor);
+    if (divisor > 5) divisor = 1;
+    if (factor > 5) factor = 1;
+    shift = normalise(shift);
+    step = step > 500 ? 1 : qint16(2 * step);
+}
+
 enum class Direction { Encipher, Decipher };
 
 QString run(Direction direction, qint16& seed, qint16& step, qint16& divisor, qint16& factor, qint16& passes,
@@ -51,15 +64,7 @@ QString run(Direction direction, qint16& seed, qint16& step, qint16& divisor, qi
             else
                 out = c >= high ? c - (high - 1) : c + low;
             working.append(char(out & 0xFF));
-            shift += step;
-            if (shift > 255) shift -= 255;
-            shift = roundEven(double(factor) * shift / divisor);
-            divisor = qint16(2 * step + divisor);
-            factor = qint16(step + factor);
-            if (divisor > 5) divisor = 1;
-            if (factor > 5) factor = 1;
-            shift = normalise(shift);
-            step = step > 500 ? 1 : qint16(2 * step);
+            advance(shift, step, divisor, factor);
         }
         output = working;
     }
@@ -101,15 +106,7 @@ public:
     const std::vector<int>& first(std::size_t count) {
         while (shifts_.size() < count) {
             shifts_.push_back(shift_);
-            shift_ += step_;
-            if (shift_ > 255) shift_ -= 255;
-            shift_ = roundEven(double(factor_) * shift_ / divisor_);
-            divisor_ = qint16(2 * step_ + divisor_);
-            factor_ = qint16(step_ + factor_);
-            if (divisor_ > 5) divisor_ = 1;
-            if (factor_ > 5) factor_ = 1;
-            shift_ = normalise(shift_);
-            step_ = step_ > 500 ? 1 : qint16(2 * step_);
+            advance(shift_, step_, divisor_, factor_);
         }
         return shifts_;
     }
