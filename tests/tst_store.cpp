@@ -11,8 +11,7 @@
 #include <QTest>
 
 using namespace kv;
-using kv::test::ScriptedDesktop;
-using kv::test::TempAppFolder;
+using namespace kv::test;
 
 namespace {
 
@@ -149,9 +148,7 @@ private slots:
         } else if (QFile::remove(db); damage == "password") {
             sql::Connection::create(db, "another password")->executeScript("CREATE TABLE t (x);");
         } else {
-            QFile f(db);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("These are not the records you are looking for.\n");
+            QVERIFY(writeFile(db, "These are not the records you are looking for.\n"));
         }
         gInitializeDB();
         QCOMPARE(desktop.messages(), QStringList{"Error " + error.replace("%1", db) +

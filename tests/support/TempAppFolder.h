@@ -29,6 +29,10 @@ private:
     QTemporaryDir dir_;
 };
 
+// A file's whole content ("<missing>" when it cannot be read); a file written whole (false when it cannot be).
+QByteArray fileBytes(const QString& path);
+bool writeFile(const QString& path, const QByteArray& content);
+
 // Resets every shared variable of the program to its starting value and closes the database.
 void resetProgramState();
 
