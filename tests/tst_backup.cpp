@@ -98,8 +98,7 @@ private slots:
         QCOMPARE(f.desktop.last().icon, Icon::Exclamation);
         QCOMPARE(fileBytes(bak), database);
         QVERIFY(ownerOnly(bak));
-        QCOMPARE(f.folder.scalar("select OptionValue from tblOptions where OptionName = 'BackupLocation'").toString(),
-                 backups.path());
+        QCOMPARE(f.folder.option("BackupLocation"), backups.path());
         stillWorking(f, 2);
 
         const QByteArray backedUp = fileBytes(bak);

@@ -134,8 +134,7 @@ private slots:
         QCOMPARE(f.combo().currentText(), QStringLiteral("Bank"));
         QCOMPARE(f.grid().rowCount(), 1 + rows.contains(0));
         QCOMPARE(f.combo().findText("Mail") > 0, rows.contains(1));
-        QCOMPARE(f.folder.scalar("SELECT OptionValue FROM tblOptions WHERE OptionName = 'ImportSelectPath'").toString(),
-                 other.dir.path());
+        QCOMPARE(f.folder.option("ImportSelectPath"), other.dir.path());
     }
 
     // Three clicks on Get Data per opening of the window, the successful one counted too.

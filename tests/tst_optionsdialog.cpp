@@ -11,9 +11,6 @@ using namespace kv::test;
 
 namespace {
 
-QString stored(const TempAppFolder& folder, const char* option) {
-    return folder.scalar("select OptionValue from tblOptions where OptionName = ?", {QString(option)}).toString();
-}
 qint64 bgr(int r, int g, int b) {
     return r | (g << 8) | (b << 16);
 }
@@ -90,12 +87,12 @@ private slots:
         QCOMPARE(desktop.messages().last(), kLowest);
         QCOMPARE(box->text(), QString("15"));
         QVERIFY(options.isVisible());
-        QCOMPARE(stored(folder, "ShutDownTime") + stored(folder, "ConfirmUpdate"), QString("60-1"));
+        QCOMPARE(folder.option("ShutDownTime") + folder.option("ConfirmUpdate"), QString("60-1"));
 
         box->setText("20.5"); // halves go to the even number
         accessKey(options, Qt::Key_S);
         QVERIFY(!options.isVisible());
-        QCOMPARE(stored(folder, "ShutDownTime") + stored(folder, "ConfirmUpdate"), QString("200"));
+        QCOMPARE(folder.option("ShutDownTime") + folder.option("ConfirmUpdate"), QString("200"));
     }
 
     // The three show/hide boxes change the running settings at once, but only Save stores them; the main
@@ -112,7 +109,7 @@ private slots:
         QVERIFY(!options.isVisible());
         for (const char* option :
              {"ShowPasswordColumn", "ShowPasswordText", "ShowDeletedRecord", "ShowPriorUserIDPassword"})
-            QCOMPARE(stored(f.folder, option), QString("0"));
+            QCOMPARE(f.folder.option(option), QString("0"));
         QCOMPARE(f.view().isColumnHidden(4), columnHidden);
     }
 
@@ -152,7 +149,7 @@ private slots:
         showActive(options); // the picker has closed
         accessKey(options, save ? Qt::Key_S : Qt::Key_X);
         QCOMPARE(backgrounds(), save ? QList<QColor>(3, QColor(255, 0, 0)) : before);
-        QCOMPARE(stored(f.folder, "GridBackColorOdd"), save ? QString(" 255") : QString("16776960"));
+        QCOMPARE(f.folder.option("GridBackColorOdd"), save ? QString(" 255") : QString("16776960"));
     }
 
     // The palette: 40 swatches, each with its colour and a name a screen reader says.

@@ -22,6 +22,9 @@ public:
     QList<QVariantList> query(const QString& sql, const QVariantList& params = {}) const;
     QVariant scalar(const QString& sql, const QVariantList& params = {}) const;
     void execute(const QString& sql, const QVariantList& params = {}) const;
+    QString option(const QString& name) const {
+        return scalar(QStringLiteral("select OptionValue from tblOptions where OptionName = ?"), {name}).toString();
+    }
     // The master password record as stored, deciphered: question, answer, password (empty when none).
     QStringList storedMasterRecord() const;
 
