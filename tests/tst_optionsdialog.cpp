@@ -37,19 +37,11 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("left");
         QTest::addColumn<QString>("message");
-        QTest::newRow("over the most") << "200"
-                                       << "120"
-                                       << "Shutdown Time can not exceed 120 seconds.";
-        QTest::newRow("under the least") << "10"
-                                         << "15" << kLowest;
-        QTest::newRow("no number") << "soon"
-                                   << "15" << kLowest;
-        QTest::newRow("number and a word") << "45 seconds"
-                                           << "45"
-                                           << "";
-        QTest::newRow("a fraction") << " 60.5"
-                                    << "60.5"
-                                    << "";
+        row("over the most", "200", "120", "Shutdown Time can not exceed 120 seconds.");
+        row("under the least", "10", "15", kLowest);
+        row("no number", "soon", "15", kLowest);
+        row("number and a word", "45 seconds", "45", "");
+        row("a fraction", " 60.5", "60.5", "");
     }
     void shutDownTimeOnLeaving() {
         QFETCH(QString, typed);

@@ -15,6 +15,11 @@ template <typename T> T* child(QWidget& parent, const char* name) {
     return w;
 }
 
+// A row of a data-driven test's table: `QTest::newRow(name) << values...`.
+template <class... T> void row(const char* name, const T&... values) {
+    (QTest::newRow(name) << ... << values);
+}
+
 // Shows a window and makes it the active one, so that its access keys and focus moves work as for a user.
 inline void showActive(QWidget& window) {
     window.show();
