@@ -12,16 +12,7 @@
 using namespace kv;
 using kv::test::child;
 using kv::test::ScriptedDesktop;
-
-namespace {
-
-void showActive(QWidget& w) {
-    w.show();
-    w.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
-}
-
-} // namespace
+using kv::test::showActive;
 
 class AboutTest : public QObject {
     Q_OBJECT

@@ -5,7 +5,6 @@
 #include "platform/InstanceLock.h"
 #include "startup/ProfileFile.h"
 #include "store/Sqlite.h"
-#include "support/Widgets.h"
 #include "tools/frmOptions.h"
 #include "tst_main_driver.h"
 
@@ -23,14 +22,6 @@ using namespace kv::test;
 
 namespace {
 
-QByteArray bytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-void write(const QString& path, const QByteArray& content) {
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(content);
-}
 bool ownerOnly(const QString& path) {
     return (QFile::permissions(path) & 0x0777) == (QFile::ReadUser | QFile::WriteUser);
 }
@@ -49,7 +40,7 @@ QString unwritableFolder(const QTemporaryDir& scratch) {
 // The bytes of the program's database, read with its connection closed; the connection is opened again.
 QByteArray databaseBytes(const MainWindowFixture& f) {
     gCloseDatabase();
-    const QByteArray content = bytes(f.folder.database());
+    const QByteArray content = fileBytes(f.folder.database());
     gInitializeDB();
     return content;
 }
@@ -73,10 +64,10 @@ private slots:
     void copyProgressAndSelf() {
         QTemporaryDir scratch;
         const QString source = scratch.filePath("keyvale.mdb"), copy = scratch.filePath("copy");
-        write(source, QByteArray(3 * 1024 * 1024 + 17, 'k'));
+        writeFile(source, QByteArray(3 * 1024 * 1024 + 17, 'k'));
         QList<qint64> seen;
         QVERIFY(copyFileSafely(source, copy, [&](qint64 done) { return seen << done, true; }));
-        QCOMPARE(bytes(copy), bytes(source));
+        QCOMPARE(fileBytes(copy), fileBytes(source));
         QCOMPARE(seen.last(), qint64(3 * 1024 * 1024 + 17));
         QVERIFY(std::is_sorted(seen.begin(), seen.end()) && seen.size() > 1);
 
@@ -84,7 +75,7 @@ private slots:
         ::link(QFile::encodeName(source).constData(), QFile::encodeName(scratch.filePath("hard")).constData());
         for (const QString& self : {scratch.filePath("alias/keyvale.mdb"), scratch.filePath("hard")}) {
             QVERIFY_THROWS_EXCEPTION(Error, copyFileSafely(source, self));
-            QCOMPARE(bytes(self), bytes(copy));
+            QCOMPARE(fileBytes(self), fileBytes(copy));
         }
     }
 
@@ -95,7 +86,7 @@ private slots:
         MainWindowFixture f({Rec("Bank", "www.bank.example", "me", "pw1"), Rec("Mail", "mail.example", "you", "pw2")});
         QTemporaryDir backups;
         const QString bak = backups.filePath("keyvale.bak");
-        write(bak, "an older backup");
+        writeFile(bak, "an older backup");
         const QByteArray database = databaseBytes(f);
         f.desktop.answerFolder(backups.path());
         f.control<QAction>("mnuFileBackup").trigger();
@@ -105,13 +96,12 @@ private slots:
                          "the only way to gain access to Keyvale's restored data is to know\nthe original question "
                          "and answer that was filled in when Keyvale was installed."));
         QCOMPARE(f.desktop.last().icon, Icon::Exclamation);
-        QCOMPARE(bytes(bak), database);
+        QCOMPARE(fileBytes(bak), database);
         QVERIFY(ownerOnly(bak));
-        QCOMPARE(f.folder.scalar("select OptionValue from tblOptions where OptionName = 'BackupLocation'").toString(),
-                 backups.path());
+        QCOMPARE(f.folder.option("BackupLocation"), backups.path());
         stillWorking(f, 2);
 
-        const QByteArray backedUp = bytes(bak);
+        const QByteArray backedUp = fileBytes(bak);
         f.folder.execute("insert into tblChildData (GroupName, Website) values ('Mail', 'after-backup.example')");
         f.desktop.clear();
         f.desktop.answer(Answer::Yes);
@@ -122,7 +112,7 @@ private slots:
                                                          "to confirm log on passwords are synchronized. If you can "
                                                          "succussfully"));
         QCOMPARE(f.desktop.messages().value(2), QString("Keyvale is about to shutdown and restart"));
-        QCOMPARE(bytes(f.folder.database()), backedUp);
+        QCOMPARE(fileBytes(f.folder.database()), backedUp);
         QVERIFY(ownerOnly(f.folder.database()));
         QCOMPARE(f.desktop.started, QList<QStringList>{QStringList{QCoreApplication::applicationFilePath()} +
                                                        QCoreApplication::arguments().mid(1)});
@@ -157,12 +147,12 @@ private slots:
         const QString bak = scratch.filePath("keyvale.bak");
         const QByteArray database = databaseBytes(f);
         if (how.startsWith("backup")) {
-            write(bak, "an older backup");
+            writeFile(bak, "an older backup");
             f.desktop.answerFolder(how == "backup-readonly" ? unwritableFolder(scratch) : scratch.path());
         } else {
             gBackupLocation = scratch.path();
-            if (how == "text") write(bak, QByteArray(4096, 'x'));
-            if (how == "empty") write(bak, {});
+            if (how == "text") writeFile(bak, QByteArray(4096, 'x'));
+            if (how == "empty") writeFile(bak, {});
             if (how == "otherkey" || how == "notables")
                 sql::Connection::create(bak, how == "otherkey" ? "another key" : kDatabasePassword)
                     ->executeScript("create table tblMasterData (GroupName);");
@@ -171,7 +161,7 @@ private slots:
                 f.desktop.answer(Answer::Yes);
             }
             if (how == "nobackup") {
-                write(bak, "an older backup");
+                writeFile(bak, "an older backup");
                 gBackupLocation = scratch.filePath("gone");
                 f.desktop.answer(Answer::Yes);
                 f.desktop.answerFolder(f.folder.path());
@@ -179,12 +169,12 @@ private slots:
         }
         const QString location = gBackupLocation;
         if (how.endsWith("partway")) setCopyFailureAfter(2048);
-        const QByteArray before = bytes(bak);
+        const QByteArray before = fileBytes(bak);
         f.control<QAction>(how.startsWith("backup") ? "mnuFileBackup" : "mnuFileRestore").trigger();
         QCOMPARE(f.desktop.last().text, QString(message).replace("%1", bak));
         QCOMPARE(f.desktop.last().icon, message.startsWith("Error") ? Icon::None : Icon::Exclamation);
         QCOMPARE(f.desktop.ended, 0);
-        QCOMPARE(bytes(bak), before);
+        QCOMPARE(fileBytes(bak), before);
         QCOMPARE(filesIn(scratch.path()), QStringList{"keyvale.bak"});
         QCOMPARE(gBackupLocation, location);
         stillWorking(f, 1);
@@ -218,7 +208,7 @@ private slots:
                                    "backup purposes.")
                          : QString("Moved Keyvale to the new location and deleted data from the old location."));
         const QString moved = target.filePath("keyvale.mdb");
-        QCOMPARE(bytes(moved), database);
+        QCOMPARE(fileBytes(moved), database);
         QVERIFY(ownerOnly(moved));
         QCOMPARE(QFile::exists(f.folder.database()), keepOld);
         QCOMPARE(gDataFolder, target.path() + "/");
@@ -254,7 +244,7 @@ private slots:
         QTemporaryDir scratch;
         QString folder = scratch.path();
         const QString here = f.folder.path().chopped(1);
-        write(scratch.filePath("keyvale.mdb"), "another installation's data");
+        writeFile(scratch.filePath("keyvale.mdb"), "another installation's data");
         if (how == "slash") folder = here + "/";
         if (how == "link") QFile::link(here, folder = scratch.filePath("alias"));
         QLockFile otherInstance(InstanceLock::lockFile(scratch.filePath("held")));
@@ -280,7 +270,7 @@ private slots:
         stillWorking(f, 1);
         QVERIFY(options.isVisible());
         QCOMPARE(databaseBytes(f), database);
-        QCOMPARE(bytes(scratch.filePath("keyvale.mdb")), QByteArray("another installation's data"));
+        QCOMPARE(fileBytes(scratch.filePath("keyvale.mdb")), QByteArray("another installation's data"));
     }
 };
 

@@ -51,7 +51,6 @@ private slots:
         const QString text = fromCodes(all);
         QCOMPARE(decipherField(encipherField(text)), text);
         QCOMPARE(decipherWith(kOldFileKey, encipherWith(kOldFileKey, text)), text);
-        QVERIFY(encipherWith(kOldFileKey, text) != encipherField(text));
         for (int c = 0; c <= 255; ++c) {
             const int back = c == 0 ? 254 : c == 255 ? 1 : c;
             const QString out = encipherField(fromCodes({c, c, c}));

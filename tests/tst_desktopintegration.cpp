@@ -23,11 +23,6 @@ using Outcome = InstanceLock::Outcome;
 
 namespace {
 
-void writeFile(const QString& path, const QByteArray& content) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
-}
-
 // A second instance on the folder, in a thread of its own so that this one keeps answering.
 struct Elsewhere {
     Outcome outcome{};
@@ -69,7 +64,7 @@ private slots:
         if (kind == "read-only" && ::geteuid() == 0) QSKIP("the superuser writes into any folder");
         const QString program = home_.filePath(kind + "/program/"), named = home_.filePath(kind + "/named/");
         QVERIFY(QDir().mkpath(program));
-        if (kind == "installed") writeFile(program + kInstalledMarker, "");
+        if (kind == "installed") QVERIFY(writeFile(program + kInstalledMarker, ""));
         if (kind == "read-only") QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
         const ProgramFolders found = findProgramFolders(kind == "named" ? named : QString(), program);
         QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -83,19 +78,17 @@ private slots:
     // is never filled with an empty one.
     void userDatabase() {
         const QString delivered = home_.filePath("delivered.mdb"), data = home_.filePath("data/keyvale/");
-        writeFile(delivered, "empty");
+        QVERIFY(writeFile(delivered, "empty"));
         gPerUserFolders = true;
         gAppPath = gDataFolder = data;
         QVERIFY(provideUserDatabase(delivered));
-        writeFile(data + "keyvale.mdb", "records"); // the user's own now: a later start keeps it
+        QVERIFY(writeFile(data + "keyvale.mdb", "records")); // the user's own now: a later start keeps it
         QVERIFY(provideUserDatabase(delivered));
         gDataFolder = home_.filePath("usb/");
         QVERIFY(provideUserDatabase(delivered));
         QCOMPARE(QFile::permissions(data + "keyvale.mdb") & 0x7077, QFile::ReadOwner | QFile::WriteOwner);
         QVERIFY(!QFile::exists(home_.filePath("usb/keyvale.mdb")));
-        QFile kept(data + "keyvale.mdb");
-        QVERIFY(kept.open(QIODevice::ReadOnly));
-        QCOMPARE(kept.readAll(), QByteArray("records"));
+        QCOMPARE(fileBytes(data + "keyvale.mdb"), QByteArray("records"));
         resetProgramState();
     }
 
@@ -136,16 +129,14 @@ private slots:
         {
             QLockFile held(InstanceLock::lockFile(folder));
             QVERIFY(held.lock());
-            QFile f(InstanceLock::lockFile(folder));
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            content = f.readAll();
+            content = fileBytes(InstanceLock::lockFile(folder));
         }
         QProcess gone;
         gone.start(QStringLiteral("true"));
         QVERIFY(gone.waitForStarted());
         content.replace(0, content.indexOf('\n'), QByteArray::number(gone.processId()));
         QVERIFY(gone.waitForFinished());
-        writeFile(InstanceLock::lockFile(folder), content);
+        QVERIFY(writeFile(InstanceLock::lockFile(folder), content));
         QCOMPARE(InstanceLock().lock(folder, 0), Outcome::Locked);
     }
 

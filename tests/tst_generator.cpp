@@ -12,18 +12,12 @@
 using namespace kv;
 using kv::test::child;
 using kv::test::ScriptedDesktop;
+using kv::test::showActive;
 
 namespace {
 
 QSet<QChar> charsOf(const QString& text) {
     return QSet<QChar>(text.begin(), text.end());
-}
-
-// Shows the window and waits until it has the focus, so that focus moves behave as for a user.
-void showActive(frmGeneratePassword& dlg) {
-    dlg.show();
-    dlg.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&dlg));
 }
 
 bool inBox(QComboBox* box) {

@@ -46,10 +46,7 @@ QByteArray websiteFieldWithNul() {
 struct ImportFixture : MainWindowFixture {
     ImportFixture() : MainWindowFixture({Rec("Bank", "www.existing.example", "me", "pw")}) {}
     QString oldFile() const { return folder.file(QStringLiteral("keyvale")); }
-    void write(const QByteArray& bytes) const {
-        QFile file(oldFile());
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    }
+    void write(const QByteArray& bytes) const { QVERIFY(writeFile(oldFile(), bytes)); }
     // Runs the menu entry answering the question and the password box as given.
     void import(const std::optional<QString>& typed, Answer go = Answer::Yes, bool asked = true) {
         desktop.answer(go);
@@ -143,9 +140,7 @@ private slots:
         QCOMPARE(f.status(), status);
         QCOMPARE(f.imported(), imported);
         QCOMPARE(f.groupExists(), imported > 0);
-        QFile file(f.oldFile());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), before); // only read
+        QCOMPARE(fileBytes(f.oldFile()), before); // only read
     }
 
     // No readable old file: the beep and both texts, nothing asked. The program's own executable, which on

@@ -3,7 +3,6 @@
 // password, rows picked on the row selectors, and the main window afterwards.
 #include "exchange/frmImportSelect.h"
 #include "store/Schema.h"
-#include "support/Widgets.h"
 #include "tst_main_driver.h"
 
 #include <QAction>
@@ -34,13 +33,7 @@ struct OtherFolder {
         createDeliveredDatabase(dir.path() + "/keyvale.mdb");
         auto db = sql::Connection::open(dir.path() + "/keyvale.mdb", kDatabasePassword);
         db->execute("INSERT INTO tblPassword (Password) VALUES (?)", {encipherField("OTHER1PW")});
-        for (const Rec& r : kOther) {
-            db->execute("INSERT OR IGNORE INTO tblMasterData VALUES (?)", {r.group});
-            db->execute("INSERT INTO tblChildData (GroupName, Website, UserID, Password, Description, DateChanged, "
-                        "PriorUserID, PriorPassword) VALUES (?,?,?,?,?,?,?,?)",
-                        {r.group, r.website, r.user, encipherField(r.password), r.description, r.date, r.priorUser,
-                         encipherField(r.priorPassword)});
-        }
+        insertRecords([&db](const QString& sql, const QVariantList& p) { db->execute(sql, p); }, kOther);
     }
     QTemporaryDir dir;
 };
@@ -141,8 +134,7 @@ private slots:
         QCOMPARE(f.combo().currentText(), QStringLiteral("Bank"));
         QCOMPARE(f.grid().rowCount(), 1 + rows.contains(0));
         QCOMPARE(f.combo().findText("Mail") > 0, rows.contains(1));
-        QCOMPARE(f.folder.scalar("SELECT OptionValue FROM tblOptions WHERE OptionName = 'ImportSelectPath'").toString(),
-                 other.dir.path());
+        QCOMPARE(f.folder.option("ImportSelectPath"), other.dir.path());
     }
 
     // Three clicks on Get Data per opening of the window, the successful one counted too.
@@ -193,10 +185,7 @@ private slots:
         const QString file = dir.path() + "/keyvale.mdb";
         Fixture f;
         if (kind == "open") QVERIFY(QFile::link(f.folder.path(), dir.path() + "/link"));
-        if (kind == "text") {
-            QFile text(file);
-            QVERIFY(text.open(QIODevice::WriteOnly) && text.write(QByteArray(4096, 'x')) > 0);
-        }
+        if (kind == "text") QVERIFY(writeFile(file, QByteArray(4096, 'x')));
         if (kind.startsWith("other") || kind.startsWith("no t"))
             sql::Connection::create(file, kind == "no tables" ? kDatabasePassword : "another")
                 ->executeScript("CREATE TABLE t (x);");

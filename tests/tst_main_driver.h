@@ -14,6 +14,7 @@
 #include "support/ScriptedDesktop.h"
 #include "support/TempAppFolder.h"
 #include "support/TestClock.h"
+#include "support/Widgets.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -80,6 +81,19 @@ struct Rec {
     QString group, website, user, password, description, date, priorUser, priorPassword;
 };
 
+// Stores the records and their groups, with `groups` besides, through `run` (passwords enciphered).
+template <class Run> void insertRecords(Run run, const QList<Rec>& records, QStringList groups = {}) {
+    for (const Rec& r : records)
+        if (!groups.contains(r.group)) groups.append(r.group);
+    for (const QString& g : groups)
+        run(QStringLiteral("INSERT INTO tblMasterData VALUES (?)"), QVariantList{g});
+    for (const Rec& r : records)
+        run(QStringLiteral("INSERT INTO tblChildData (GroupName, Website, UserID, Password, Description, DateChanged, "
+                           "PriorUserID, PriorPassword) VALUES (?,?,?,?,?,?,?,?)"),
+            QVariantList{r.group, r.website, r.user, encipherField(r.password), r.description, r.date, r.priorUser,
+                         encipherField(r.priorPassword)});
+}
+
 class MainWindowFixture : public GridDriver {
 public:
     // `records` are stored (passwords enciphered) with their groups before the database is opened;
@@ -87,25 +101,14 @@ public:
     explicit MainWindowFixture(const QList<Rec>& records = {}, const QStringList& extraGroups = {},
                                const std::function<void()>& before = {})
         : folder(false) {
-        QStringList groups = extraGroups;
-        for (const Rec& r : records)
-            if (!groups.contains(r.group)) groups.append(r.group);
-        for (const QString& g : groups)
-            folder.execute(QStringLiteral("INSERT INTO tblMasterData VALUES (?)"), {g});
-        for (const Rec& r : records)
-            folder.execute(
-                QStringLiteral("INSERT INTO tblChildData (GroupName, Website, UserID, Password, Description, "
-                               "DateChanged, PriorUserID, PriorPassword) VALUES (?,?,?,?,?,?,?,?)"),
-                {r.group, r.website, r.user, encipherField(r.password), r.description, r.date, r.priorUser,
-                 encipherField(r.priorPassword)});
+        insertRecords([this](const QString& sql, const QVariantList& p) { folder.execute(sql, p); }, records,
+                      extraGroups);
         gInitializeDB();
         GetOptions();
         if (before) before();
         form = std::make_unique<frmMain>();
         driven = form->grid();
-        form->show();
-        QApplication::setActiveWindow(form.get());
-        if (!QTest::qWaitForWindowActive(form.get())) qWarning("the main window did not become active");
+        showActive(*form);
     }
 
     RecordsGrid& grid() const { return *form->grid(); }

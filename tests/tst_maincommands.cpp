@@ -13,6 +13,20 @@
 using namespace kv;
 using namespace kv::test;
 
+namespace {
+// How the program ends or locks with a row in edit; `stored` is the description in the file afterwards.
+struct Ending {
+    QString by;
+    bool confirm;
+    QString group;
+    QList<Answer> answers;
+    QStringList asked;
+    bool ends;
+    QString stored;
+};
+} // namespace
+Q_DECLARE_METATYPE(Ending)
+
 class MainCommandsTest : public QObject {
     Q_OBJECT
 private slots:
@@ -23,47 +37,29 @@ private slots:
     // shutdown stores it only when nobody need be asked, else drops it whole; a lock-out keeps it in edit
     // for after the log-on. `group` is put into the row as well; `asked` are the boxes shown, in order.
     void endingWithARowInEdit_data() {
-        QTest::addColumn<QString>("by");
-        QTest::addColumn<bool>("confirm");
-        QTest::addColumn<QString>("group");
-        QTest::addColumn<QList<Answer>>("answers");
-        QTest::addColumn<QStringList>("asked");
-        QTest::addColumn<bool>("ends");
-        QTest::addColumn<QString>("stored"); // the description in the file afterwards
+        QTest::addColumn<Ending>("e");
         const QString save = "Save changes?", lock = "Continue with Lock out?";
         const QString newGroup = "The Master Group Name does not exists.\nAre you sure you want to create it?";
-        const QList<Answer> none;
-        QTest::newRow("Exit, confirmed") << "exit" << true << "Bank" << QList{Answer::Yes} << QStringList{save} << true
-                                         << "typed";
-        QTest::newRow("Exit, changes dropped")
-            << "exit" << true << "Bank" << QList{Answer::No} << QStringList{save} << true << "old";
-        QTest::newRow("Exit, cancelled") << "exit" << true << "Bank" << QList{Answer::Cancel} << QStringList{save}
-                                         << false << "old";
-        QTest::newRow("close box, no group name") << "close" << false << "" << none
-                                                  << QStringList{"Please enter a Group Name!"} << false << "old";
+        QTest::newRow("Exit, confirmed") << Ending{"exit", true, "Bank", {Answer::Yes}, {save}, true, "typed"};
+        QTest::newRow("Exit, changes dropped") << Ending{"exit", true, "Bank", {Answer::No}, {save}, true, "old"};
+        QTest::newRow("Exit, cancelled") << Ending{"exit", true, "Bank", {Answer::Cancel}, {save}, false, "old"};
+        QTest::newRow("close box, no group name")
+            << Ending{"close", false, "", {}, {"Please enter a Group Name!"}, false, "old"};
         QTest::newRow("close box, new group refused")
-            << "close" << false << "Shop" << QList{Answer::No} << QStringList{newGroup} << false << "old";
-        QTest::newRow("idle shutdown stores") << "shutdown" << false << "Bank" << none << QStringList() << true
-                                              << "typed";
-        QTest::newRow("idle shutdown, confirmation on")
-            << "shutdown" << true << "Bank" << none << QStringList() << true << "old";
-        QTest::newRow("idle shutdown, new group") << "shutdown" << false << "Shop" << none << QStringList() << true
-                                                  << "old";
-        QTest::newRow("idle lock-out") << "timer" << true << "Bank" << none << QStringList() << false << "old";
+            << Ending{"close", false, "Shop", {Answer::No}, {newGroup}, false, "old"};
+        QTest::newRow("idle shutdown stores") << Ending{"shutdown", false, "Bank", {}, {}, true, "typed"};
+        QTest::newRow("idle shutdown, confirmation on") << Ending{"shutdown", true, "Bank", {}, {}, true, "old"};
+        QTest::newRow("idle shutdown, new group") << Ending{"shutdown", false, "Shop", {}, {}, true, "old"};
+        QTest::newRow("idle lock-out") << Ending{"timer", true, "Bank", {}, {}, false, "old"};
         // Answering No first leaves everything as it was.
-        QTest::newRow("Lock Out menu") << "menu" << false << "Bank" << QList{Answer::No, Answer::Yes}
-                                       << QStringList{lock, lock} << false << "old";
-        QTest::newRow("closed while locked") << "locked close" << true << "Bank" << QList{Answer::Yes}
-                                             << QStringList{lock} << true << "old";
+        QTest::newRow("Lock Out menu")
+            << Ending{"menu", false, "Bank", {Answer::No, Answer::Yes}, {lock, lock}, false, "old"};
+        QTest::newRow("closed while locked")
+            << Ending{"locked close", true, "Bank", {Answer::Yes}, {lock}, true, "old"};
     }
     void endingWithARowInEdit() {
-        QFETCH(QString, by);
-        QFETCH(bool, confirm);
-        QFETCH(QString, group);
-        QFETCH(QList<Answer>, answers);
-        QFETCH(QStringList, asked);
-        QFETCH(bool, ends);
-        QFETCH(QString, stored);
+        QFETCH(Ending, e);
+        const auto& [by, confirm, group, answers, asked, ends, stored] = e;
         MainWindowFixture f({Rec("Bank", "www.bank.example", "me", "pw1", "old")}, {}, [&] {
             gConfirmUpdate = confirm;
             gShutDownKeyvale = by == "shutdown";
@@ -133,10 +129,7 @@ private slots:
         MainWindowFixture f({Rec("Bank", "www.bank.example", "me", "Pw<1>")}, {}, [] { gExportPassword = true; });
         f.desktop.answer(Answer::Yes);
         f.control<QAction>("ExportData").trigger();
-        QFile page(f.folder.file("Exports/ExportHTMLall.htm"));
-        QVERIFY(page.open(QIODevice::ReadOnly));
-        const QString html = QString::fromUtf8(page.readAll());
-        QVERIFY(html.contains("Pw&lt;1&gt;"));
+        QVERIFY(QString::fromUtf8(fileBytes(f.folder.file("Exports/ExportHTMLall.htm"))).contains("Pw&lt;1&gt;"));
         QVERIFY(!f.grid().isColumnVisible(4)); // hidden again, as the option says
     }
 

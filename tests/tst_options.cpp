@@ -19,7 +19,7 @@ void restart() {
 QStringList storedValues(const TempAppFolder& app, const QStringList& names) {
     QStringList out;
     for (const QString& name : names)
-        out.append(app.scalar("select OptionValue from tblOptions where OptionName = ?", {name}).toString());
+        out.append(app.option(name));
     return out;
 }
 } // namespace

@@ -70,9 +70,7 @@ struct GridFixture : GridDriver {
             grid.setColumnCaption(c, QStringLiteral("Col %1").arg(c));
         }
         grid.resize(600, 400);
-        grid.show();
-        QApplication::setActiveWindow(&grid);
-        if (!QTest::qWaitForWindowActive(&grid)) qWarning("grid window not active");
+        showActive(grid);
         grid.reread();
     }
 
@@ -238,9 +236,7 @@ private slots:
         QTemporaryDir dir;
         const auto exported = [&](ExportRows which) {
             f.grid.exportRows(ExportFormat::Text, which, dir.filePath("out.txt"));
-            QFile file(dir.filePath("out.txt"));
-            return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
-                                                  : QStringList{"not written"};
+            return QString::fromUtf8(fileBytes(dir.filePath("out.txt"))).split('\n', Qt::SkipEmptyParts);
         };
         QCOMPARE(exported(ExportRows::Selected), QStringList({"Col 2\tCol 0", "r1c2\tr1c0"}));
         QCOMPARE(exported(ExportRows::NotSelected), QStringList({"Col 2\tCol 0", "r0c2\tr0c0", "r2c2\tr2c0"}));

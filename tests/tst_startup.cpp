@@ -14,8 +14,7 @@
 #include <QTest>
 
 using namespace kv;
-using kv::test::ScriptedDesktop;
-using kv::test::TempAppFolder;
+using namespace kv::test;
 
 namespace {
 const QString kIniQuestion = QStringLiteral(
@@ -56,20 +55,15 @@ private slots:
         QFETCH(QString, after);
         ScriptedDesktop desktop;
         TempAppFolder app(false);
-        QFile file(app.file("keyvale.ini"));
-        if (!content.isNull()) {
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(content.toUtf8());
-            file.close();
-        }
+        const QString file = app.file("keyvale.ini");
+        if (!content.isNull()) QVERIFY(writeFile(file, content.toUtf8()));
         InitializeINIfile();
         QCOMPARE(gDataFolder, expected.replace("%app", app.path()));
         QVERIFY(desktop.prompts.isEmpty());
         QCOMPARE(desktop.ended, 0);
         // A line break would smuggle lines of its own into the file.
-        QVERIFY(!writeProfileString(file.fileName(), "Options", "KeyvaleLocation", "/d/\n[Evil]"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(file.readAll()), after.isNull() ? content : after.replace("%app", app.path()));
+        QVERIFY(!writeProfileString(file, "Options", "KeyvaleLocation", "/d/\n[Evil]"));
+        QCOMPARE(QString::fromUtf8(fileBytes(file)), after.isNull() ? content : after.replace("%app", app.path()));
     }
 
     // Without a settings file, and with a program folder that cannot be written, start-up says so and goes
@@ -146,7 +140,7 @@ private slots:
         QFETCH(QString, damage);
         QFETCH(QStringList, messages);
         ScriptedDesktop desktop;
-        kv::test::TestClock clock;
+        TestClock clock;
         TempAppFolder app(false);
         if (damage == "breached")
             app.execute("insert into tblMasterData values ('Bank')");
@@ -168,8 +162,7 @@ private slots:
         TempAppFolder app(false);
         QVERIFY(MakeDirPath(app.file("a/b/c")));
         QVERIFY(QDir(app.file("a/b/c")).exists());
-        QFile blocker(app.file("file"));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        QVERIFY(writeFile(app.file("file"), {}));
         QVERIFY(!MakeDirPath(app.file("file/sub")));
         QCOMPARE(desktop.messages(), QStringList{"Could not Create Destination Folder."});
         QCOMPARE(desktop.last().icon, Icon::Exclamation);

@@ -3,6 +3,7 @@
 #include "store/Options.h"
 #include "support/FakeGrid.h"
 #include "support/ScriptedDesktop.h"
+#include "support/Widgets.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -12,14 +13,11 @@
 #include <QVBoxLayout>
 
 using namespace kv;
+using kv::test::row;
 
 namespace {
 
 const QStringList kToggles{"ShowPasswordText", "ShowPasswordColumn", "ShowPriorUserIDPassword"};
-
-template <class... T> void row(const char* name, const T&... values) {
-    (QTest::newRow(name) << ... << values);
-}
 
 // The view flags in the order of their buttons.
 QList<bool*> flagsOf(ViewFlags& f) {

@@ -41,25 +41,22 @@ Answer ScriptedDesktop::askDefaultNo(const QString& text, const QString& title) 
 std::optional<QString> ScriptedDesktop::input(const QString& prompt, const QString& title, const QString&,
                                               Echo echo) {
     prompts.append({Prompt::Kind::Input, prompt, title, Buttons::Ok, Icon::None, echo == Echo::Masked});
-    if (replies_.empty() || replies_.front().isButton) {
-        failUnexpected(prompt);
-        return std::nullopt;
-    }
-    const Reply r = replies_.front();
-    replies_.pop_front();
-    if (r.cancelled) return std::nullopt;
-    return r.text;
+    return nextText(prompt);
 }
 
 QString ScriptedDesktop::browseForFolder(QObject*, const QString&, const QString& title) {
     prompts.append({Prompt::Kind::Folder, title, title, Buttons::Ok, Icon::None});
+    return nextText(title).value_or(QString());
+}
+
+std::optional<QString> ScriptedDesktop::nextText(const QString& what) {
     if (replies_.empty() || replies_.front().isButton) {
-        failUnexpected(title);
-        return {};
+        failUnexpected(what);
+        return std::nullopt;
     }
     const Reply r = replies_.front();
     replies_.pop_front();
-    return r.cancelled ? QString() : r.text;
+    return r.cancelled ? std::nullopt : std::optional(r.text);
 }
 
 bool ScriptedDesktop::openUrl(const QString& url) {

@@ -77,6 +77,7 @@ public:
     int tuneStops = 0;
 
 private:
+    std::optional<QString> nextText(const QString& what); // the queued text answer, failing when there is none
     std::deque<Reply> replies_;
     QString ownClipboardText_;
 };

@@ -29,6 +29,15 @@ void copyTree(const QString& from, const QString& to) {
 
 } // namespace
 
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+bool writeFile(const QString& path, const QByteArray& content) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(content) == content.size();
+}
+
 void resetProgramState() {
     gRsMasterData.reset();
     gRsChildData.reset();

@@ -22,12 +22,19 @@ public:
     QList<QVariantList> query(const QString& sql, const QVariantList& params = {}) const;
     QVariant scalar(const QString& sql, const QVariantList& params = {}) const;
     void execute(const QString& sql, const QVariantList& params = {}) const;
+    QString option(const QString& name) const {
+        return scalar(QStringLiteral("select OptionValue from tblOptions where OptionName = ?"), {name}).toString();
+    }
     // The master password record as stored, deciphered: question, answer, password (empty when none).
     QStringList storedMasterRecord() const;
 
 private:
     QTemporaryDir dir_;
 };
+
+// A file's whole content ("<missing>" when it cannot be read); a file written whole (false when it cannot be).
+QByteArray fileBytes(const QString& path);
+bool writeFile(const QString& path, const QByteArray& content);
 
 // Resets every shared variable of the program to its starting value and closes the database.
 void resetProgramState();
