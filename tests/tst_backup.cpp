@@ -117,6 +117,15 @@ private slots:
         QCOMPARE(f.desktop.started, QList<QStringList>{QStringList{QCoreApplication::applicationFilePath()} +
                                                        QCoreApplication::arguments().mid(1)});
         QCOMPARE(f.desktop.ended, 1);
+
+        // When the program cannot start itself again, the user is told how to go on before it ends.
+        f.desktop.clear();
+        f.desktop.startSucceeds = false;
+        f.desktop.answer(Answer::Yes);
+        f.control<QAction>("mnuFileRestore").trigger();
+        QCOMPARE(f.desktop.last().text,
+                 QString("Keyvale could not start again by itself.\nStart Keyvale to log on to the restored data."));
+        QCOMPARE(f.desktop.ended, 1);
     }
 
     // A backup that cannot be written, or a restore from a file that is no backup of ours or that fails

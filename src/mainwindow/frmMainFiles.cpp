@@ -134,7 +134,10 @@ void frmMain::mnuFileRestore_Click() {
         {}, Buttons::Ok, Icon::Information);
     desktop().message(QStringLiteral("Keyvale is about to shutdown and restart"), {}, Buttons::Ok, Icon::Information);
     // The new instance gets the arguments this one was given, so it opens the same program folder.
-    desktop().startDetached(QCoreApplication::applicationFilePath(), QCoreApplication::arguments().mid(1));
+    if (!desktop().startDetached(QCoreApplication::applicationFilePath(), QCoreApplication::arguments().mid(1)))
+        desktop().message(QStringLiteral("Keyvale could not start again by itself.\nStart Keyvale to log on to the "
+                                         "restored data."),
+                          {}, Buttons::Ok, Icon::Exclamation);
     desktop().endApplication();
 }
 

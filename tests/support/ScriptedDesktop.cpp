@@ -71,7 +71,7 @@ bool ScriptedDesktop::openFolder(const QString& folder) {
 
 bool ScriptedDesktop::startDetached(const QString& program, const QStringList& arguments) {
     started.append(QStringList{program} + arguments);
-    return true;
+    return startSucceeds;
 }
 
 void ScriptedDesktop::playSound(const QString& file, bool wait) {

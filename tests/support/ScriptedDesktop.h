@@ -71,6 +71,7 @@ public:
 
     QStringList openedUrls, openedFolders, sounds, tunes;
     QList<QStringList> started;
+    bool startSucceeds = true; // what startDetached answers
     QString clipboard;
     int beeps = 0;
     int ended = 0;
