@@ -4,6 +4,7 @@
 #include "mainwindow/MainToolbar.h"
 #include "tst_main_driver.h"
 
+#include <QAction>
 #include <QDir>
 #include <QItemSelectionModel>
 #include <QProgressDialog>
@@ -101,7 +102,7 @@ private slots:
         });
         watch.start(0);
         if (key.isEmpty())
-            w.form->toolbar()->Toolbar_ButtonClick("ExportData");
+            w.control<QAction>("ExportData").trigger();
         else
             w.form->toolbar()->Toolbar_ButtonMenuClick(key);
 

@@ -4,7 +4,6 @@
 #include "tst_main_driver.h"
 
 #include <QAction>
-#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -121,16 +120,6 @@ private slots:
                                        "Export &To "}));
         QTest::keyClick(&f.view(), Qt::Key_2, Qt::ControlModifier);
         QVERIFY(f.grid().isColumnVisible(4));
-    }
-
-    // The toolbar's export button writes what the grid shows, passwords deciphered when allowed, and leaves
-    // the grid as it was.
-    void exportButtonOnTheRealGrid() {
-        MainWindowFixture f({Rec("Bank", "www.bank.example", "me", "Pw<1>")}, {}, [] { gExportPassword = true; });
-        f.desktop.answer(Answer::Yes);
-        f.control<QAction>("ExportData").trigger();
-        QVERIFY(QString::fromUtf8(fileBytes(f.folder.file("Exports/ExportHTMLall.htm"))).contains("Pw&lt;1&gt;"));
-        QVERIFY(!f.grid().isColumnVisible(4)); // hidden again, as the option says
     }
 
     // Bookmarks keep their numbers after a delete, so the last record is found by counting rows.
