@@ -68,10 +68,7 @@ private slots:
         QTest::newRow("button, Yes") << "" << int(Answer::Yes) << QSet<int>{0, 4} << -1 << "abcd" << QString();
         QTest::newRow("button, No") << "" << int(Answer::No) << QSet<int>{0, 7, 8} << -1 << "abcd" << QString();
         QTest::newRow("button, option off") << "" << -1 << QSet<int>{0, 8} << -1 << "abcd" << QString();
-        QTest::newRow("HTMLall") << "HTMLall" << -1 << kAllShown << -1 << "abcd" << QString();
-        QTest::newRow("HTMLselectedRows") << "HTMLselectedRows" << -1 << kAllShown << -1 << "bd" << QString();
         QTest::newRow("AsciiAll") << "AsciiAll" << -1 << QSet<int>{0, 4, 8} << -1 << "abcd" << QString();
-        QTest::newRow("AsciiNonSelectedRows") << "AsciiNonSelectedRows" << -1 << kAllShown << -1 << "ac" << QString();
         QTest::newRow("menu, no folder") << "HTMLselectedRows" << -1 << kAllShown << int(NoFolder) << "bd" << QString();
         const QString error = "Error %1 in procedure Toolbar_Button%2Click of Form frmMain";
         QTest::newRow("button, no template")
