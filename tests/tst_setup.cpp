@@ -52,9 +52,6 @@ private slots:
         QTest::newRow("recovery, blanks around the answer")
             << false << QStringList{"2 Rex "} << "newPass7" << none << empty << QStringList{"TWO", "REX", "NEWPASS7"}
             << false;
-        QTest::newRow("recovery, right answer to another question")
-            << false << QStringList{"1Rex"} << "newPass7" << info
-            << "Your question and/or answer are wrong, sorry about your luck." << before << false;
         // Setup stays open rather than let the main window open on a file with no master password.
         QTest::newRow("first run, cannot write") << true << soup << "abc123" << Icon::Critical << "3146 - disk full" << nothing
                                                  << true;
