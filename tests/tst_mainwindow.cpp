@@ -1,5 +1,4 @@
 // keyvale_gui
-#include "mainwindow/RecordsetRows.h"
 #include "store/DateText.h"
 #include "tst_main_driver.h"
 
@@ -71,34 +70,6 @@ private slots:
         QCOMPARE(f.grid().rowCount(), 0);
         QVERIFY(f.grid().isAddNewRow());
         QCOMPARE(f.grid().caption(), QString("Total Records for all Groups: 0"));
-    }
-
-    // The grid's read and position requests from a start (null: from an end) in a direction, answered from
-    // the shared recordset (bookmarks 1 to 3 in the grid's order).
-    void recordsetRequests_data() {
-        QTest::addColumn<QVariant>("start");
-        QTest::addColumn<int>("rows"); // negative: backwards
-        QTest::addColumn<QList<int>>("read");
-        QTest::addColumn<QVariant>("position");
-        QTest::newRow("null, backwards: from the last") << QVariant() << -1 << QList<int>{3, 2, 1} << QVariant(2);
-        QTest::newRow("null, 0: no position") << QVariant() << 0 << QList<int>{1, 2, 3} << QVariant();
-        QTest::newRow("after row 1") << QVariant(1) << 2 << QList<int>{2, 3} << QVariant(3);
-        QTest::newRow("before row 3") << QVariant(3) << -1 << QList<int>{2, 1} << QVariant(2);
-        QTest::newRow("past the end") << QVariant(2) << 5 << QList<int>{3} << QVariant();
-    }
-    void recordsetRequests() {
-        QFETCH(QVariant, start);
-        QFETCH(int, rows);
-        QFETCH(QList<int>, read);
-        QFETCH(QVariant, position);
-        MainWindowFixture f(kThree);
-        RowBuffer buffer(5, 9);
-        readRecordsetRows(*gRsChildData, buffer, start, rows < 0, {4, 8});
-        QList<int> got;
-        for (int r = 0; r < buffer.rowCount(); ++r)
-            got << buffer.bookmark(r).toInt();
-        QCOMPARE(got, read);
-        QCOMPARE(positionRecordset(*gRsChildData, start, rows), position);
     }
 };
 
