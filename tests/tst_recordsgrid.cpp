@@ -3,8 +3,6 @@
 #include "tst_main_driver.h"
 
 #include <QAbstractItemModelTester>
-#include <QFile>
-#include <QTemporaryDir>
 
 using namespace kv;
 using namespace kv::test;
@@ -225,21 +223,6 @@ private slots:
         f.key(Qt::Key_Return);
         QCOMPARE(reads, 0);
         QCOMPARE(f.shown(250, 0), QString("r250c0"));
-    }
-
-    // Export writes the shown columns in the order shown, of the rows chosen.
-    void exportWritesTheShownColumnsOfTheChosenRows() {
-        GridFixture f(3);
-        f.grid.setColumnVisible(1, false);
-        f.view().horizontalHeader()->moveSection(2, 0); // the user dragged column 2 to the front
-        f.clickSelector(1);
-        QTemporaryDir dir;
-        const auto exported = [&](ExportRows which) {
-            f.grid.exportRows(ExportFormat::Text, which, dir.filePath("out.txt"));
-            return QString::fromUtf8(fileBytes(dir.filePath("out.txt"))).split('\n', Qt::SkipEmptyParts);
-        };
-        QCOMPARE(exported(ExportRows::Selected), QStringList({"Col 2\tCol 0", "r1c2\tr1c0"}));
-        QCOMPARE(exported(ExportRows::NotSelected), QStringList({"Col 2\tCol 0", "r0c2\tr0c0", "r2c2\tr2c0"}));
     }
 
     // Down from a new row stores it and stands on the next new row, with the editor open or closed.
