@@ -191,7 +191,7 @@ private slots:
     }
 
     // The move copies the database into the new folder, points the settings file there, keeps or deletes the
-    // old file as the user says, and leaves the program working on the new file.
+    // old file as the user says, and leaves the program working on the new file, its lock moved there.
     void moveDataFolder_data() {
         QTest::addColumn<bool>("keepOld");
         QTest::newRow("delete the old file") << false;
@@ -202,6 +202,7 @@ private slots:
         MainWindowFixture f({Rec("Bank", "www.bank.example", "me", "pw1")});
         QTemporaryDir target;
         const QByteArray database = databaseBytes(f);
+        QCOMPARE(InstanceLock::process().lock(f.folder.path()), InstanceLock::Outcome::Locked);
         frmOptions options(f.form.get());
         options.show();
         f.desktop.answerFolder(target.path());
@@ -224,6 +225,7 @@ private slots:
         QCOMPARE(readProfileString(gIniFile, "Options", "KeyvaleLocation"), target.path() + "/");
         QCOMPARE(gDBConnection->path(), moved);
         QCOMPARE(InstanceLock::process().folder(), QFileInfo(target.path()).canonicalFilePath());
+        QVERIFY(!InstanceLock().heldByOther(f.folder.path())); // the old folder is let go
         InstanceLock::process().release();
         QCOMPARE(f.grid().rowCount(), 1);
         QVERIFY(!options.isVisible());
