@@ -18,11 +18,6 @@ namespace {
 // Enough rows to cross the grid's cached pages several times.
 constexpr int kFillers = 2500;
 
-QByteArray contents(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 } // namespace
 
 class ExportGridTest : public QObject {
@@ -108,7 +103,7 @@ private slots:
         else
             w.form->toolbar()->Toolbar_ButtonMenuClick(key);
 
-        QCOMPARE(contents(file), cancel ? QByteArray("earlier export") : contents(expected));
+        QCOMPARE(test::fileBytes(file), cancel ? QByteArray("earlier export") : test::fileBytes(expected));
         QCOMPARE(QDir(ExportFlow::exportFolder()).entryList(QDir::Files | QDir::Hidden).size(), 1);
         QCOMPARE(w.desktop.messages().size(), key.isEmpty() ? 1 : 0); // the password warning only
         QVERIFY(!w.grid().isColumnVisible(4));
