@@ -1,4 +1,5 @@
 #include "exchange/ExportWriter.h"
+#include "support/TempAppFolder.h"
 #include "support/TestClock.h"
 
 #include <QDir>
@@ -12,11 +13,6 @@ using namespace kv;
 namespace {
 
 const QString kTemplate = QStringLiteral(KEYVALE_RESOURCES_DIR "/KeyvaleTemplate.htm");
-
-QString readUtf8(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : "<unreadable>";
-}
 
 // The cells of every table row of a page, header row first, with the entities turned back into text.
 QList<QStringList> tableCells(const QString& html) {
@@ -54,11 +50,7 @@ private slots:
         test::TestClock clock;
         QTemporaryDir dir;
         const QString file = dir.filePath("page.htm"), own = dir.filePath("own.htm");
-        for (const auto& [path, text] :
-             {std::pair{own, "<html><body><h1>Mine</h1></body></html>"}, {file, "earlier"}}) {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(text) > 0);
-        }
+        QVERIFY(test::writeFile(own, "<html><body><h1>Mine</h1></body></html>") && test::writeFile(file, "earlier"));
         const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
         QVERIFY(QFile::setPermissions(file, ownerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther));
         const QStringList captions{"Group Name", "Website", "User ID <script>"};
@@ -67,7 +59,7 @@ private slots:
                                       {"<script>alert('x')</script> Tom & Jerry &amp; &lt;b&gt;",
                                        "\"><img src=x onerror=alert(1)>", "<!--KEYVALE:ROWS--> <!--KEYVALE:DATE-->"}};
         writeExport(ExportFormat::Html, file, ownTemplate ? own : kTemplate, captions, rows);
-        const QString page = readUtf8(file);
+        const QString page = QString::fromUtf8(test::fileBytes(file));
         QCOMPARE(tableCells(page), QList<QStringList>{captions} + rows);
         QVERIFY(page.contains(QRegularExpression("<thead>\\s*<tr><th>Group Name</th>")));
         QVERIFY(page.contains("<td class=\"word\">Pw!x&amp;&lt;y&gt;</td>"));
@@ -90,7 +82,7 @@ private slots:
         QTemporaryDir dir;
         writeExport(ExportFormat::Text, dir.filePath("export.txt"), QString(), {"Website", "Notes"},
                     {{"a.example", "<b>Zürich</b> & €"}, {"one\ttwo\r\nthree\nfour\rfive", ""}});
-        QCOMPARE(readUtf8(dir.filePath("export.txt")).toUtf8(),
+        QCOMPARE(test::fileBytes(dir.filePath("export.txt")),
                  "Website\tNotes\na.example\t<b>Z\xc3\xbcrich</b> & \xe2\x82\xac\none two three four five\t\n");
     }
 };

@@ -118,8 +118,7 @@ private slots:
             answer == int(Answer::Yes) ? QList<int>{1, 2, 3, 4, 5, 6} : QList<int>{1, 2, 3, 5, 6};
         QCOMPARE(grid_->exportedColumns, QList<QList<int>>(fault == NoFolder ? 2 : 1, columns));
         QCOMPARE(grid_->hidden, hidden);
-        QFile file(exportFile(key));
-        const QString contents = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        const QString contents = QString::fromUtf8(test::fileBytes(exportFile(key)));
         for (const QString& name : kNames)
             QCOMPARE(contents.contains(name), written.contains(name.front()));
         // A failed export leaves the earlier one as it was, with nothing half-written beside it.
