@@ -34,7 +34,7 @@ namespace {
 // Reads the stored form by hand: this runs for every date a find or an export shows, and the general
 // parser costs many times more. Anything but exactly "yyyy-MM-dd HH:mm:ss" with a real date and time is
 // no stored date.
-QDateTime storedDate(QStringView text, Qt::TimeSpec spec) {
+QDateTime storedDate(QStringView text, Qt::TimeSpec zone) {
     if (text.size() != 19 || text[4] != u'-' || text[7] != u'-' || text[10] != u' ' || text[13] != u':' ||
         text[16] != u':')
         return {};
@@ -52,7 +52,7 @@ QDateTime storedDate(QStringView text, Qt::TimeSpec spec) {
     const QDate date(year, month, day);
     const QTime time(hour, minute, second);
     if (!date.isValid() || !time.isValid()) return {};
-    return QDateTime(date, time, spec);
+    return QDateTime(date, time, zone);
 }
 
 // Whether a format writes the time zone ('t' outside quotes).
