@@ -13,6 +13,7 @@
 #include "startup/WidgetRoutines.h"
 #include "startup/modKeyvale.h"
 #include "store/Options.h"
+#include "store/RecordFields.h"
 #include "store/Recordset.h"
 #include "store/modDBstuff.h"
 
@@ -34,8 +35,6 @@ namespace kv {
 
 namespace {
 
-constexpr int kPasswordColumn = 4;
-constexpr int kPriorPasswordColumn = 8;
 constexpr int kFormWidth = 12000;
 constexpr int kTallHeight = 10000;
 constexpr int kShortHeight = 2190;

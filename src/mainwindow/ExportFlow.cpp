@@ -6,6 +6,7 @@
 #include "platform/Error.h"
 #include "startup/modKeyvale.h"
 #include "store/Options.h"
+#include "store/RecordFields.h"
 
 #include <QApplication>
 #include <QFile>
@@ -16,10 +17,6 @@
 namespace kv {
 
 namespace {
-
-constexpr int kPasswordColumn = 4;
-constexpr int kPriorUserIdColumn = 7;
-constexpr int kPriorPasswordColumn = 8;
 
 const QString kButtonProcedure = QStringLiteral("Toolbar_ButtonClick of Form frmMain");
 const QString kMenuProcedure = QStringLiteral("Toolbar_ButtonMenuClick of Form frmMain");

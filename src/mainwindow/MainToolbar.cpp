@@ -4,6 +4,7 @@
 #include "mainwindow/GridOperations.h"
 #include "platform/Artwork.h"
 #include "platform/Error.h"
+#include "store/RecordFields.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,14 +17,6 @@
 namespace kv {
 
 namespace {
-
-// Grid columns the toggles and moves work on.
-constexpr int kGroupNameColumn = 1;
-constexpr int kUserIdColumn = 3;
-constexpr int kPasswordColumn = 4;
-constexpr int kDescriptionColumn = 5;
-constexpr int kPriorUserIdColumn = 7;
-constexpr int kPriorPasswordColumn = 8;
 
 const QString kShowPasswordText = QStringLiteral("ShowPasswordText");
 const QString kShowPasswordColumn = QStringLiteral("ShowPasswordColumn");

@@ -12,6 +12,7 @@
 #include "startup/WidgetRoutines.h"
 #include "startup/modKeyvale.h"
 #include "store/Options.h"
+#include "store/RecordFields.h"
 #include "store/modDBstuff.h"
 #include "tools/frmFind.h"
 #include "tools/frmGeneratePassword.h"
@@ -385,7 +386,7 @@ bool frmMain::ValidateWebsite(const QString& website) {
 
 void frmMain::SSDBGrid_Click() {
     if (SSDBGrid_->currentColumn() != 2) return;
-    const QString website = SSDBGrid_->cellValue(2).toString();
+    const QString website = SSDBGrid_->cellValue(kWebsiteColumn).toString();
     if (!ValidateWebsite(website)) return;
     // The browser needs a scheme; an address written "www." is a web address all the same.
     desktop().openUrl(website.startsWith(QLatin1String("www.")) ? QStringLiteral("http://") + website : website);

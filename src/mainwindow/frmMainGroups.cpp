@@ -10,6 +10,7 @@
 #include "platform/Error.h"
 #include "platform/Units.h"
 #include "startup/WidgetRoutines.h"
+#include "store/RecordFields.h"
 #include "store/modDBstuff.h"
 
 #include <QComboBox>
@@ -113,7 +114,7 @@ void frmMain::UpdateComboGroupName() {
         gRsChildData = std::move(records);
         shownGroup_ = all ? QString() : group;
         SSDBGrid_->reread();
-        txtPassword_->setText(SSDBGrid_->cellValue(4).toString());
+        txtPassword_->setText(SSDBGrid_->cellValue(kPasswordColumn).toString());
         DisplayTotalCount();
         setStatusText(QStringLiteral("Group Name ") + group + QStringLiteral(" selected."));
         SSDBGrid_->setFocus();
@@ -125,7 +126,7 @@ void frmMain::UpdateComboGroupName() {
 bool frmMain::MasterRecordFound() {
     try {
         if (!gRsMasterData) throw noObject();
-        const QString group = SSDBGrid_->cellValue(1).toString();
+        const QString group = SSDBGrid_->cellValue(kGroupNameColumn).toString();
         bool found = false;
         try {
             gRsMasterData->moveFirst();

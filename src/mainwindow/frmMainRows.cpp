@@ -10,19 +10,13 @@
 #include "store/Cipher.h"
 #include "store/DateText.h"
 #include "store/Options.h"
+#include "store/RecordFields.h"
 #include "store/modDBstuff.h"
 
 #include <QLineEdit>
 #include <optional>
 
 namespace kv {
-
-namespace {
-
-constexpr int kPasswordColumn = 4;
-constexpr int kPriorPasswordColumn = 8;
-
-} // namespace
 
 // ---- Data events
 
@@ -124,8 +118,8 @@ StoreResult frmMain::SSDBGrid_UnboundWriteData(const RowBuffer& buffer, const QV
             if (c == 3) {
                 // The prior user ID is the one the row had when it became current. The new value is
                 // written even when it equals that one, so that what the grid shows is what is stored.
-                if (sRowUserID != SSDBGrid_->cellValue(3).toString()) gRsChildData->setField(7, sRowUserID);
-                gRsChildData->setField(3, value.toString());
+                if (sRowUserID != SSDBGrid_->cellValue(kUserIdColumn).toString()) gRsChildData->setField(kPriorUserIdColumn, sRowUserID);
+                gRsChildData->setField(kUserIdColumn, value.toString());
             } else if (c == kPasswordColumn) {
                 gRsChildData->setField(kPasswordColumn, encipherField(password));
                 if (sRowPassword != password) gRsChildData->setField(kPriorPasswordColumn, encipherField(sRowPassword));
@@ -134,7 +128,7 @@ StoreResult frmMain::SSDBGrid_UnboundWriteData(const RowBuffer& buffer, const QV
             }
         }
         // Every stored change is dated.
-        gRsChildData->setField(6, storedDateNow());
+        gRsChildData->setField(kDateChangedColumn, storedDateNow());
         gRsChildData->update();
         return StoreResult::Stored;
     } catch (const Error& e) {
@@ -179,7 +173,7 @@ void frmMain::saveNotDone() {
 void frmMain::SSDBGrid_BeforeInsert(bool& cancel) {
     bAddMode = true;
     if (bDropDownOpen || SSDBGrid_->currentColumn() == 1) return;
-    const QVariant group = SSDBGrid_->cellValue(1);
+    const QVariant group = SSDBGrid_->cellValue(kGroupNameColumn);
     if (!group.isValid() || group.toString().trimmed().isEmpty()) {
         desktop().message(QStringLiteral("Please enter a Group Name!"), {}, Buttons::Ok, Icon::Information);
         SSDBGrid_->setCurrentColumn(1);
@@ -193,7 +187,7 @@ void frmMain::SSDBGrid_BeforeUpdate(bool& cancel) {
     if (bAddMode && !SSDBGrid_->isAddNewRow()) bAddMode = false;
     statusBeforeSave_ = statusText();
     addModeBeforeSave_ = bAddMode;
-    const QVariant group = SSDBGrid_->cellValue(1);
+    const QVariant group = SSDBGrid_->cellValue(kGroupNameColumn);
     if (!group.isValid() || group.toString().trimmed().isEmpty()) {
         cancel = true;
         if (asking_ == Asking::Never) return;
@@ -255,7 +249,7 @@ void frmMain::SSDBGrid_RowColChange(int, int) {
 
 void frmMain::takeSnapshot() {
     snapshotBookmark_ = SSDBGrid_->currentBookmark();
-    sRowUserID = SSDBGrid_->cellValue(3).toString();
+    sRowUserID = SSDBGrid_->cellValue(kUserIdColumn).toString();
     sRowPassword = SSDBGrid_->cellValue(kPasswordColumn).toString();
 }
 
