@@ -69,8 +69,7 @@ frmImportSelect::frmImportSelect(const ViewFlags& view, ImportLink link, QWidget
     Label2_->setObjectName(QStringLiteral("Label2"));
     txtPassword_ = new QLineEdit(Frame_);
     txtPassword_->setObjectName(QStringLiteral("txtPassword"));
-    txtPassword_->setEchoMode(QLineEdit::Password);
-    txtPassword_->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+    MaskWithStars(txtPassword_);
     txtPassword_->setEnabled(false);
     txtPassword_->installEventFilter(this);
     Label2_->setBuddy(txtPassword_);

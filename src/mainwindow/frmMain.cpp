@@ -108,8 +108,7 @@ void frmMain::createControls() {
     lblPassword_->setObjectName(QStringLiteral("lblPassword"));
     txtPassword_ = new QLineEdit(client);
     txtPassword_->setObjectName(QStringLiteral("txtPassword"));
-    txtPassword_->setEchoMode(QLineEdit::Password);
-    txtPassword_->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+    MaskWithStars(txtPassword_);
     txtPassword_->installEventFilter(this);
     lblPassword_->setBuddy(txtPassword_);
     btnUpdatePassword_ = new QPushButton(QStringLiteral("&Update Password"), client);

@@ -28,6 +28,11 @@ void SelectAllText(QLineEdit* box) {
     box->setSelection(0, int(box->text().size()));
 }
 
+void MaskWithStars(QLineEdit* box) {
+    box->setEchoMode(QLineEdit::Password);
+    box->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+}
+
 void RemoveCloseMenu(QWidget* window) {
     window->setWindowFlag(Qt::CustomizeWindowHint, true);
     window->setWindowFlag(Qt::WindowCloseButtonHint, false);

@@ -11,6 +11,8 @@ namespace kv {
 
 // Selects the whole text of a box; the text boxes call it when they get the focus.
 void SelectAllText(QLineEdit* box);
+// Hides what is typed into a box, showing each character as "*".
+void MaskWithStars(QLineEdit* box);
 // Takes the close button and the Close command away from a window's title bar, so that it is left only
 // through its own buttons.
 void RemoveCloseMenu(QWidget* window);
