@@ -1,12 +1,12 @@
 #include "exchange/ExportWriter.h"
 
+#include "platform/CheckedSaveFile.h"
 #include "platform/Clock.h"
 #include "platform/Error.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
 #include <QTemporaryFile>
 #include <algorithm>
 #include <unistd.h>
@@ -127,9 +127,15 @@ ExportFile::ExportFile(ExportFormat format, const QString& path, const QString& 
 
 ExportFile::~ExportFile() = default;
 
+void ExportFile::writePending() {
+    writeAll(scratch_->handle(), pending_.constData(), pending_.size());
+    pending_.clear();
+}
+
 void ExportFile::addRow(qint64 place, const QStringList& cells) {
     const QByteArray bytes = (format_ == ExportFormat::Html ? htmlRow(cells) : textLine(cells)).toUtf8();
-    if (scratch_->write(bytes) != bytes.size()) throw accessError();
+    pending_ += bytes;
+    if (pending_.size() >= kScratchBlock) writePending();
     if (place >= qint64(rows_.size())) rows_.resize(std::size_t(place) + 1);
     Stored& row = rows_[std::size_t(place)];
     if (row.offset < 0) ++count_;
@@ -169,14 +175,9 @@ bool ExportFile::finish(const std::function<bool(qint64)>& progress) {
         head = textLine(captions_);
     }
 
-    if (!scratch_->flush()) throw accessError();
-    QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-        throw accessError();
-    const auto put = [&](const QByteArray& bytes) {
-        if (file.write(bytes) != bytes.size()) throw accessError();
-    };
-    put(head.toUtf8());
+    writePending();
+    CheckedSaveFile file(path_);
+    file.write(head.toUtf8());
     // Rows that lie one after another in the scratch file (all of them, when they came in order) are copied
     // in large reads.
     constexpr qint64 kReadLimit = 1 << 20;
@@ -198,15 +199,12 @@ bool ExportFile::finish(const std::function<bool(qint64)>& progress) {
         // Read past the file's own buffer: rows come from all over the scratch file, and a buffered read
         // would fetch a whole buffer for every row.
         if (::pread(scratch_->handle(), buffer.data(), std::size_t(length), off_t(from)) != length) throw accessError();
-        put(buffer);
+        file.write(buffer);
         place = next;
-        if (progress && place % kProgressEvery == 0 && !progress(qint64(place))) {
-            file.cancelWriting();
-            return false;
-        }
+        if (progress && place % kProgressEvery == 0 && !progress(qint64(place))) return false;
     }
-    put(tail.toUtf8());
-    if (!file.commit()) throw accessError();
+    file.write(tail.toUtf8());
+    file.commit();
     return true;
 }
 

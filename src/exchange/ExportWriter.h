@@ -7,7 +7,6 @@
 #include <memory>
 #include <vector>
 
-class QSaveFile;
 class QTemporaryFile;
 
 namespace kv {
@@ -20,8 +19,9 @@ enum class ExportRows { Selected = 2, NotSelected = 4, All = 7 };
 // as HTML laid into a template or as text, one row at a time, so that memory does not grow with the
 // number of rows. Rows may come in any order, each with its place in the file: they wait in an owner-only
 // scratch file beside the export until finish() writes them out in order. The file at `path` is replaced
-// whole, owner-only, only when finish() succeeds; a failure, a cancel or a writer dropped before then
-// leaves whatever was at `path` as it was.
+// whole, owner-only, only when finish() succeeds (through a CheckedSaveFile, so a full disk is an error
+// and never a short file); a failure, a cancel or a writer dropped before then leaves whatever was at
+// `path` as it was.
 class ExportFile {
 public:
     // Throws kv::Error 53 when the template is missing and 76 when the folder of `path` is missing.
@@ -37,6 +37,10 @@ public:
     bool finish(const std::function<bool(qint64)>& progress = {});
 
 private:
+    // Rows go to the scratch file in blocks of about this size.
+    static constexpr qsizetype kScratchBlock = 1 << 20;
+    void writePending();
+
     struct Stored {
         qint64 offset = -1;
         qint64 length = 0;
@@ -47,6 +51,7 @@ private:
     QString page_; // the template, for HTML
     QStringList captions_;
     std::unique_ptr<QTemporaryFile> scratch_;
+    QByteArray pending_; // rows not yet in the scratch file
     std::vector<Stored> rows_;
     qint64 count_ = 0;
     qint64 scratchEnd_ = 0;

@@ -2,6 +2,7 @@
 #include "mainwindow/ExportFlow.h"
 
 #include "platform/BusyProgress.h"
+#include "platform/CheckedSaveFile.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
 #include "startup/modKeyvale.h"
@@ -65,7 +66,7 @@ bool ExportFlow::makeExportFolder() {
     const QString folder = exportFolder();
     if (!MakeDirPath(folder)) return false; // it has told the user
     // The names of the files in it tell what the user exported: only the user may list them.
-    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(folder, kOwnerOnlyFolder);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/InstanceLock.h"
 
+#include "platform/CheckedSaveFile.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
@@ -98,6 +100,8 @@ bool InstanceLock::take(const QString& dataFolder, int waitMs) {
         return true;
     }
     release();
+    // Made with the default mode; what it holds (process and host) is no one else's business.
+    QFile::setPermissions(lockFile(dataFolder), kOwnerOnlyFile);
     lock_ = std::move(file);
     folder_ = canonicalFolder(dataFolder);
     listen();

@@ -61,7 +61,8 @@ bool Main(const std::function<void()>& showMainWindow) {
     if (!runStep(InitializeINIfile)) return false;
     // One instance per data folder; an installed copy's first start gets its empty database here.
     if (!claimDataFolder()) return false;
-    provideUserDatabase(QCoreApplication::applicationDirPath() + QStringLiteral("/keyvale.mdb"));
+    if (!runStep([] { provideUserDatabase(QCoreApplication::applicationDirPath() + QStringLiteral("/keyvale.mdb")); }))
+        return false;
     if (!runStep(gInitializeDB)) return false;
     if (!runStep(GetOptions)) return false;
     bool loaded = false;

@@ -1,7 +1,9 @@
 #include "startup/ProfileFile.h"
 
+#include "platform/CheckedSaveFile.h"
+
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 #include <QStringList>
 
 namespace kv {
@@ -59,7 +61,10 @@ QString readProfileString(const QString& file, const QString& section, const QSt
 
 bool writeProfileString(const QString& file, const QString& section, const QString& key, const QString& value) {
     if (value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r'))) return false;
-    QStringList lines = readLines(file);
+    // A file that is there but cannot be read would lose the user's other lines.
+    bool found = false;
+    QStringList lines = readLines(file, &found);
+    if (!found && QFileInfo::exists(file)) return false;
     const QString entry = key + QLatin1Char('=') + value;
 
     qsizetype sectionStart = -1;
@@ -90,10 +95,14 @@ bool writeProfileString(const QString& file, const QString& section, const QStri
         }
     }
 
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly)) return false;
-    out.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
-    return out.commit();
+    try {
+        CheckedSaveFile out(file);
+        out.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+        out.commit();
+        return true;
+    } catch (const Error&) {
+        return false;
+    }
 }
 
 } // namespace kv

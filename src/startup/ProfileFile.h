@@ -11,8 +11,9 @@ namespace kv {
 // The key's value; a null string when the file, the section or the key is not there.
 QString readProfileString(const QString& file, const QString& section, const QString& key);
 // Sets the key, adding it (and its section) when missing and keeping every other line as it stands.
-// The file is replaced in one step. False when it could not be written, or when the value would break
-// the line it stands on.
+// The file is replaced in one step, owner-only, once every byte of it is on disk. False, leaving the file
+// as it was, when it could not be read or written (a full disk included), or when the value would break the
+// line it stands on.
 bool writeProfileString(const QString& file, const QString& section, const QString& key, const QString& value);
 
 } // namespace kv

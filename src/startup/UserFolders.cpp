@@ -1,14 +1,15 @@
 #include "startup/UserFolders.h"
 
+#include "platform/CheckedSaveFile.h"
 #include "startup/modKeyvale.h"
 #include "store/modDBstuff.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTemporaryFile>
+#include <cerrno>
 
 namespace kv {
 
@@ -29,9 +30,6 @@ bool canWriteIn(const QString& folder) {
 QString userFolder(QStandardPaths::StandardLocation where) {
     return withSeparator(QStandardPaths::writableLocation(where) + QStringLiteral("/keyvale"));
 }
-
-constexpr QFileDevice::Permissions kOwnerOnlyFolder =
-    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
 
 void makeOwnerOnlyFolder(const QString& folder) {
     if (QFileInfo::exists(folder)) return;
@@ -62,25 +60,22 @@ void useProgramFolders(const QString& namedFolder, const QString& programFolder)
     }
 }
 
-bool provideUserDatabase(const QString& delivered) {
-    if (!gPerUserFolders) return true;
+void provideUserDatabase(const QString& delivered) {
+    if (!gPerUserFolders) return;
     QString dataFolder = gDataFolder;
     AddBackslash(dataFolder);
-    if (QFileInfo(dataFolder).absoluteFilePath() != QFileInfo(gAppPath).absoluteFilePath()) return true;
+    if (QFileInfo(dataFolder).absoluteFilePath() != QFileInfo(gAppPath).absoluteFilePath()) return;
     const QString target = databaseFile(dataFolder);
-    if (QFileInfo::exists(target)) return true;
+    if (QFileInfo::exists(target)) return;
     makeOwnerOnlyFolder(dataFolder);
 
     QFile source(delivered);
-    QSaveFile copy(target);
-    if (!source.open(QIODevice::ReadOnly) || !copy.open(QIODevice::WriteOnly)) return false;
-    copy.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (!source.open(QIODevice::ReadOnly)) throw Error(err::FileNotFound, QStringLiteral("File not found"));
     const QByteArray bytes = source.readAll();
-    if (copy.write(bytes) != bytes.size()) {
-        copy.cancelWriting();
-        return false;
-    }
-    return copy.commit();
+    if (source.error() != QFileDevice::NoError) throw fileError(EIO);
+    CheckedSaveFile copy(target);
+    copy.write(bytes);
+    copy.commit();
 }
 
 } // namespace kv

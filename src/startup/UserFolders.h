@@ -30,8 +30,8 @@ void useProgramFolders(const QString& namedFolder, const QString& programFolder)
 // At an installed copy's first start its data folder holds no database yet: copy the delivered empty one
 // there, owner-only. Only the per-user default data folder is filled so; a data folder the user chose
 // that has gone missing is reported by the database, never silently replaced by an empty one.
-// `delivered` is the empty database delivered with the program. False when the copy failed (the
-// database's own error follows at open).
-bool provideUserDatabase(const QString& delivered);
+// `delivered` is the empty database delivered with the program. Throws kv::Error when the copy fails
+// (53 when there is no delivered database), leaving no database behind.
+void provideUserDatabase(const QString& delivered);
 
 } // namespace kv
