@@ -48,9 +48,6 @@ bool copyFileSafely(const QString& source, const QString& target, const CopyProg
     if (!QFileInfo(source).isFile()) throw Error(err::FileNotFound, QStringLiteral("File not found"));
     // Writing a file over itself would lose it; it is refused as the file system refuses a locked file.
     if (isSameFile(source, target)) throw permissionDenied();
-    if (!QFileInfo(QFileInfo(target).absolutePath()).isDir())
-        throw Error(err::PathNotFound, QStringLiteral("Path not found"));
-    if (QFileInfo(target).isDir()) throw permissionDenied();
 
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly)) throw permissionDenied();

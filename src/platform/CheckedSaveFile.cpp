@@ -1,5 +1,6 @@
 #include "platform/CheckedSaveFile.h"
 
+#include <QFileInfo>
 #include <cerrno>
 #include <unistd.h>
 
@@ -55,6 +56,9 @@ void writeAll(int fd, const char* data, qint64 size) {
 }
 
 CheckedSaveFile::CheckedSaveFile(const QString& target) : file_(target) {
+    const QFileInfo info(target);
+    if (!QFileInfo(info.absolutePath()).isDir()) throw Error(err::PathNotFound, QStringLiteral("Path not found"));
+    if (info.isDir()) throw permissionDenied();
     file_.setDirectWriteFallback(false);
     if (!file_.open(QIODevice::WriteOnly)) throw placingFailure();
     // Owner-only before the first byte: the temporary file holds what the target will.

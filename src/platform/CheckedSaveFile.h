@@ -24,8 +24,8 @@ void writeAll(int fd, const char* data, qint64 size);
 // A whole file put in place of another in one step, owner-only from its first byte. The bytes go into a
 // temporary file beside the target; every write and the flush to disk are checked before the temporary
 // file is renamed over the target. Until commit() succeeds the target is as it was, and a writer dropped
-// before then (a failure or a cancel) takes its temporary file with it. Failures throw kv::Error with
-// fileError's numbers.
+// before then (a failure or a cancel) takes its temporary file with it. Failures throw kv::Error: 76 when
+// the target's folder is missing, 70 when the target is a folder, otherwise fileError's numbers.
 class CheckedSaveFile {
 public:
     explicit CheckedSaveFile(const QString& target);
