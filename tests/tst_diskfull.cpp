@@ -16,6 +16,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <fcntl.h>
+#include <optional>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -100,32 +101,28 @@ private slots:
         QTemporaryDir scratch;
         const QString disk = scratch.filePath("disk");
         QVERIFY(QDir().mkpath(disk));
-        SmallDisk small(realDisk ? disk : scratch.filePath("nowhere"));
-        if (realDisk && !small.mounted()) QSKIP("no small file system can be mounted here");
+        std::optional<SmallDisk> small;
+        if (realDisk && !small.emplace(disk).mounted()) QSKIP("no small file system can be mounted here");
 
+        // For the restore, the data folder is on the disk, and the backup differs from what it holds.
+        const std::function<void()> dataOnDisk = [&] {
+            const QString backups = scratch.filePath("backups");
+            QDir().mkpath(backups);
+            gCloseDatabase();
+            QFile::copy(gDataFolder + "keyvale.mdb", backups + "/keyvale.bak");
+            QFile::copy(gDataFolder + "keyvale.mdb", disk + "/keyvale.mdb");
+            gDataFolder = disk + "/";
+            gInitializeDB();
+            GetOptions();
+            gDBConnection->execute("insert into tblMasterData values ('Mail')");
+            gBackupLocation = backups;
+        };
         std::unique_ptr<MainWindowFixture> window;
         std::unique_ptr<ScriptedDesktop> ownDesktop;
         std::unique_ptr<TempAppFolder> app;
         if (what == "backup" || what == "restore") {
-            const QString backups = scratch.filePath("backups");
-            window = std::make_unique<MainWindowFixture>(QList<Rec>{Rec("Bank", "bank.example", "me", "pw")},
-                                                         QStringList(), [&] {
-                                                             if (what != "restore") return;
-                                                             // The data folder is on the disk, and the
-                                                             // backup differs from what it holds.
-                                                             QDir().mkpath(backups);
-                                                             gCloseDatabase();
-                                                             QFile::copy(gDataFolder + "keyvale.mdb",
-                                                                         backups + "/keyvale.bak");
-                                                             QFile::copy(gDataFolder + "keyvale.mdb",
-                                                                         disk + "/keyvale.mdb");
-                                                             gDataFolder = disk + "/";
-                                                             gInitializeDB();
-                                                             GetOptions();
-                                                             gDBConnection->execute(
-                                                                 "insert into tblMasterData values ('Mail')");
-                                                             gBackupLocation = backups;
-                                                         });
+            window = std::make_unique<MainWindowFixture>(QList<Rec>{Rec("Bank", "bank.example")}, QStringList(),
+                                                         what == "restore" ? dataOnDisk : nullptr);
         } else {
             ownDesktop = std::make_unique<ScriptedDesktop>();
             app = std::make_unique<TempAppFolder>(false);
@@ -165,8 +162,10 @@ private slots:
         if (before != "<missing>" && what != "restore") QVERIFY(writeFile(target, before));
         const QStringList filesBefore = filesIn(QFileInfo(target).path());
         // Small files fail at their first byte only on a disk with no room at all.
-        if (realDisk) small.fill(what == "settings" ? 0 : 4096);
-        if (!realDisk) setWriteFailureAfter(what == "settings" ? 5 : 2048);
+        if (realDisk)
+            small->fill(what == "settings" ? 0 : 4096);
+        else
+            setWriteFailureAfter(what == "settings" ? 5 : 2048);
 
         if (what == "settings") {
             InitializeINIfile();
