@@ -69,6 +69,10 @@ public:
     const QString& rowUserID() const { return sRowUserID; }
     const QString& rowPassword() const { return sRowPassword; }
 
+signals:
+    // The data now lives in `folder` (as stored), before the user is told so.
+    void dataFolderMoved(const QString& folder);
+
 public slots:
     void btnRenameGroupName_Click();
     void btnDeleteGroupName_Click();

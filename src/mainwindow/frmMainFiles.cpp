@@ -213,10 +213,11 @@ bool frmMain::moveDataFolderTo(const QString& folder, QWidget* owner) {
     const bool keepOld =
         desktop().message(QStringLiteral("Do you want to keep the Keyvale' data in the old location as a backup?"), {},
                           Buttons::YesNo, Icon::Question) == Answer::Yes;
-    information(!keepOld && removeOldDatabase(oldFolder, gDataFolder)
-                    ? QStringLiteral("Moved Keyvale to the new location and deleted data from the old location.")
-                    : QStringLiteral("Moved Keyvale to the new location and kept the data in the old location for "
-                                     "backup purposes."));
+    const bool removed = !keepOld && removeOldDatabase(oldFolder, gDataFolder);
+    emit dataFolderMoved(gDataFolder);
+    information(removed ? QStringLiteral("Moved Keyvale to the new location and deleted data from the old location.")
+                        : QStringLiteral("Moved Keyvale to the new location and kept the data in the old location for "
+                                         "backup purposes."));
     return true;
 }
 

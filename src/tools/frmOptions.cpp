@@ -128,6 +128,7 @@ frmOptions::frmOptions(frmMain* main) : QDialog(main), main_(main) {
     connect(bttnBrowseLocation_, &QPushButton::clicked, this, &frmOptions::bttnBrowseLocation_Click);
     // Only the main window can move its data and show it again.
     bttnBrowseLocation_->setEnabled(main_ != nullptr);
+    if (main_) connect(main_, &frmMain::dataFolderMoved, txtKeyvaleLocation_, &QLineEdit::setText);
     auto* locationLayout = new QHBoxLayout(location);
     locationLayout->addWidget(txtKeyvaleLocation_, 1);
     locationLayout->addWidget(bttnBrowseLocation_);
@@ -295,9 +296,7 @@ void frmOptions::bttnBrowseLocation_Click() {
     const QString folder = desktop().browseForFolder(
         this, txtKeyvaleLocation_->text(), QStringLiteral("Selected a folder to move Keyvale data file to..."));
     // The main window moves the data, since it has to show its records again whatever comes of it.
-    if (folder.isEmpty() || !main_ || !main_->moveDataFolderTo(folder, this)) return;
-    txtKeyvaleLocation_->setText(gDataFolder);
-    reject();
+    if (!folder.isEmpty() && main_ && main_->moveDataFolderTo(folder, this)) reject();
 }
 
 } // namespace kv
