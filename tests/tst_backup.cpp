@@ -2,8 +2,10 @@
 // Backup, restore and the move of the data folder through the real commands, on temporary folders: what
 // they write, and that no failure ever costs the user a byte of the database.
 #include "exchange/DataFileCopy.h"
+#include "exchange/DataFolderMove.h"
+#include "platform/BusyProgress.h"
 #include "platform/InstanceLock.h"
-#include "startup/ProfileFile.h"
+#include "store/RecordFields.h"
 #include "store/Sqlite.h"
 #include "tools/frmOptions.h"
 #include "tst_main_driver.h"
@@ -12,9 +14,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QLockFile>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <unistd.h>
 
 using namespace kv;
@@ -51,6 +56,64 @@ void stillWorking(const MainWindowFixture& f, int records) {
     QCOMPARE(gDBConnection->path(), f.folder.database());
     QVERIFY(!gFormOpen);
 }
+
+// Each record as "website=description", as the file holds them.
+QStringList descriptions(const QString& database) {
+    const auto connection = sql::Connection::open(database, kDatabasePassword);
+    sql::Statement st(*connection, "select Website || '=' || Description from tblChildData order by Website");
+    QStringList out;
+    while (st.step())
+        out << st.column(0).toString();
+    return out;
+}
+
+// The main window showing the second of two groups (so its rows are not the first rows of all groups), its
+// folder locked and named by the settings file, with the Options dialog open over it.
+struct MoveFixture {
+    MoveFixture() {
+        writeDataFolderSetting(gIniFile, f.folder.path());
+        InstanceLock::process().lock(f.folder.path());
+        database = databaseBytes(f);
+        const int mail = f.combo().findText("Mail");
+        f.combo().setCurrentIndex(mail);
+        emit f.combo().activated(mail);
+        options.show();
+    }
+    ~MoveFixture() { InstanceLock::process().release(); }
+
+    // Picks the folder in the Options dialog and answers the questions that follow.
+    void moveTo(const QString& folder, const QList<Answer>& answers) {
+        f.desktop.answerFolder(folder);
+        for (Answer a : answers)
+            f.desktop.answer(a);
+        child<QPushButton>(options, "bttnBrowseLocation")->click();
+    }
+    // A folder in the scratch folder whose path has `length` characters.
+    QString folderOfLength(int length) const {
+        return scratch.path() + "/" + QString(length - scratch.path().size() - 1, 'd');
+    }
+    // The window shows the group it showed, and an edit of its first row lands in that record of the file
+    // the program works on.
+    void sameGroupWritesItsOwnRecord() {
+        options.close();
+        showActive(*f.form);
+        QCOMPARE(f.combo().currentText(), QString("Mail"));
+        QCOMPARE(f.shownColumn(kWebsiteColumn), QStringList({"b.example", "c.example"}));
+        f.edit(0, kDescriptionColumn, "edited");
+        f.desktop.answer(Answer::Yes); // Save changes?
+        f.key(Qt::Key_Return);
+        QCOMPARE(f.desktop.last().text, QString("Save changes?"));
+        QCOMPARE(descriptions(gDBConnection->path()),
+                 QStringList({"a.example=one", "b.example=edited", "c.example=three", "z.example=four"}));
+    }
+
+    MainWindowFixture f{{Rec("Bank", "a.example", "ann", "pw-a", "one"), Rec("Mail", "b.example", "bob", "pw-b", "two"),
+                         Rec("Mail", "c.example", "cy", "pw-c", "three"),
+                         Rec("Bank", "z.example", "zed", "pw-z", "four")}};
+    QTemporaryDir scratch;
+    frmOptions options{f.form.get()};
+    QByteArray database;
+};
 
 } // namespace
 
@@ -138,8 +201,9 @@ private slots:
         QTest::newRow("restore, another key") << "otherkey" << notOurs;
         QTest::newRow("restore, not our tables") << "notables" << notOurs;
         // With no backup where the last one went, a picked folder without one is no restore either.
-        QTest::newRow("restore, no backup anywhere") << "nobackup"
-                                                     << "The backup file could not be found!\nRestore did not complete!";
+        QTest::newRow("restore, no backup anywhere")
+            << "nobackup"
+            << "The backup file could not be found!\nRestore did not complete!";
     }
     void commandFailures() {
         QFETCH(QString, how);
@@ -179,97 +243,169 @@ private slots:
     }
 
     // The move copies the database into the new folder, points the settings file there, keeps or deletes the
-    // old file as the user says, and leaves the program working on the new file, its lock moved there.
+    // old file as the user says, and leaves the program working on the new file, its lock moved there, with
+    // the main window on the group it showed. A folder whose path is as long as the settings file keeps is
+    // found again by the next start.
     void moveDataFolder_data() {
         QTest::addColumn<bool>("keepOld");
-        QTest::newRow("delete the old file") << false;
-        QTest::newRow("keep the old file") << true;
+        QTest::addColumn<int>("pathLength"); // of the new folder; 0: a short one
+        QTest::newRow("delete the old file") << false << 0;
+        QTest::newRow("keep the old file") << true << 0;
+        QTest::newRow("longest path the settings keep") << false << kIniValueLimit - 1;
     }
     void moveDataFolder() {
         QFETCH(bool, keepOld);
-        MainWindowFixture f({Rec("Bank", "www.bank.example", "me", "pw1")});
-        QTemporaryDir target;
-        const QByteArray database = databaseBytes(f);
-        QCOMPARE(InstanceLock::process().lock(f.folder.path()), InstanceLock::Outcome::Locked);
-        frmOptions options(f.form.get());
-        options.show();
-        f.desktop.answerFolder(target.path());
-        f.desktop.answer(Answer::Yes);
-        f.desktop.answer(keepOld ? Answer::Yes : Answer::No);
-        child<QPushButton>(options, "bttnBrowseLocation")->click();
-        QCOMPARE(f.desktop.prompts[0].text, QString("Selected a folder to move Keyvale data file to..."));
-        QCOMPARE(f.desktop.prompts[1].text, QString("About to move Keyvale' data!\nDo you want to continue?"));
-        QCOMPARE(f.desktop.prompts[2].text,
+        QFETCH(int, pathLength);
+        MoveFixture m;
+        const QString target = pathLength ? m.folderOfLength(pathLength) : m.scratch.filePath("new");
+        QDir().mkpath(target);
+        m.moveTo(target, {Answer::Yes, keepOld ? Answer::Yes : Answer::No});
+        QCOMPARE(m.f.desktop.prompts[0].text, QString("Selected a folder to move Keyvale data file to..."));
+        QCOMPARE(m.f.desktop.prompts[1].text, QString("About to move Keyvale' data!\nDo you want to continue?"));
+        QCOMPARE(m.f.desktop.prompts[2].text,
                  QString("Do you want to keep the Keyvale' data in the old location as a backup?"));
-        QCOMPARE(f.desktop.last().text,
+        QCOMPARE(m.f.desktop.last().text,
                  keepOld ? QString("Moved Keyvale to the new location and kept the data in the old location for "
                                    "backup purposes.")
                          : QString("Moved Keyvale to the new location and deleted data from the old location."));
-        const QString moved = target.filePath("keyvale.mdb");
-        QCOMPARE(fileBytes(moved), database);
+        QCOMPARE(m.f.desktop.last().icon, Icon::Information);
+        const QString moved = target + "/keyvale.mdb";
+        QCOMPARE(fileBytes(moved), m.database);
         QVERIFY(ownerOnly(moved));
-        QCOMPARE(QFile::exists(f.folder.database()), keepOld);
-        QCOMPARE(gDataFolder, target.path() + "/");
-        QCOMPARE(readProfileString(gIniFile, "Options", "KeyvaleLocation"), target.path() + "/");
+        QCOMPARE(fileBytes(m.f.folder.database()), keepOld ? m.database : QByteArray("<missing>"));
+        QCOMPARE(gDataFolder, target + "/");
+        QCOMPARE(readDataFolderSetting(gIniFile), target + "/");
         QCOMPARE(gDBConnection->path(), moved);
-        QCOMPARE(InstanceLock::process().folder(), QFileInfo(target.path()).canonicalFilePath());
-        QVERIFY(!InstanceLock().heldByOther(f.folder.path())); // the old folder is let go
-        InstanceLock::process().release();
-        QCOMPARE(f.grid().rowCount(), 1);
-        QVERIFY(!options.isVisible());
+        QCOMPARE(InstanceLock::process().folder(), QFileInfo(target).canonicalFilePath());
+        QVERIFY(!InstanceLock().heldByOther(m.f.folder.path())); // the old folder is let go
+        QVERIFY(!m.options.isVisible());
+        QCOMPARE(m.options.findChild<QLineEdit*>("txtKeyvaleLocation")->text(), target + "/");
+        m.sameGroupWritesItsOwnRecord();
     }
 
-    // A move that would write over a database, or onto the file itself however the folder is spelled, or that
-    // cannot point the settings file at the new folder, changes nothing the program runs on.
-    void moveRefusals_data() {
+    // A move that is refused, stopped or fails leaves the program on its old folder: the settings file names
+    // it, its file is as it was, the lock stays there, and the main window shows the group it showed and
+    // writes an edit into the record it shows. The user is told why, except for a copy they stopped.
+    void moveFailures_data() {
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<Icon>("icon");
         const QString same = "Cannot move Keyvale data file to the same location.";
-        QTest::newRow("folder holds a database, No")
-            << "occupied"
-            << "The folder '%1' already holds a Keyvale data file.\nDo you want to replace it with "
-               "the data being moved?";
-        QTest::newRow("same folder, trailing separator") << "slash" << same;
-        QTest::newRow("same folder, through a link") << "link" << same;
+        QTest::newRow("target not writable") << "readonly"
+                                             << "70 - Permission denied" << Icon::Critical;
+        QTest::newRow("copy cancelled") << "cancel"
+                                        << "" << Icon::None;
+        QTest::newRow("settings file cannot take the folder")
+            << "newline"
+            << "An error has occured writing INI settings..." << Icon::Exclamation;
+        QTest::newRow("path longer than the settings keep")
+            << "long"
+            << "Cannot move Keyvale data file to a folder whose path is longer than 253 characters.\nChoose a "
+               "folder with a shorter path."
+            << Icon::Information;
+        QTest::newRow("same folder, trailing separator") << "slash" << same << Icon::Information;
+        QTest::newRow("same folder, through a link") << "link" << same << Icon::Information;
+        QTest::newRow("same file, through a hard link")
+            << "hardlink"
+            << "Cannot copy Keyvale to the same folder it resides in." << Icon::Information;
         QTest::newRow("folder in use by another Keyvale")
-            << "held" << "Keyvale is already running with the data folder %1.\nClose it before moving Keyvale's data there.";
-        QTest::newRow("settings file not writable") << "ini"
-                                                    << "An error has occured writing INI settings...";
+            << "held"
+            << "Keyvale is already running with the data folder %1.\nClose it before moving Keyvale's data there."
+            << Icon::Information;
+        QTest::newRow("folder holds a database, No") << "occupied"
+                                                     << "The folder '%1' already holds a Keyvale data file.\nDo you "
+                                                        "want to replace it with the data being moved?"
+                                                     << Icon::Question;
     }
-    void moveRefusals() {
+    void moveFailures() {
         QFETCH(QString, how);
         QFETCH(QString, message);
-        MainWindowFixture f({Rec("Bank", "www.bank.example", "me", "pw1")});
-        QTemporaryDir scratch;
-        QString folder = scratch.path();
-        const QString here = f.folder.path().chopped(1);
-        writeFile(scratch.filePath("keyvale.mdb"), "another installation's data");
+        QFETCH(Icon, icon);
+        MoveFixture m;
+        const QString here = m.f.folder.path().chopped(1);
+        QString folder = m.scratch.filePath("new");
+        QDir().mkpath(folder);
+        if (how == "readonly") folder = unwritableFolder(m.scratch);
+        if (how == "newline") QDir().mkpath(folder = m.scratch.filePath("new\nline"));
+        if (how == "long") QDir().mkpath(folder = m.folderOfLength(kIniValueLimit));
         if (how == "slash") folder = here + "/";
-        if (how == "link") QFile::link(here, folder = scratch.filePath("alias"));
-        QLockFile otherInstance(InstanceLock::lockFile(scratch.filePath("held")));
-        if (how == "held") {
-            QDir().mkpath(folder = scratch.filePath("held"));
-            QVERIFY(otherInstance.tryLock(0));
+        if (how == "link") QFile::link(here, folder = m.scratch.filePath("alias"));
+        if (how == "hardlink")
+            QCOMPARE(::link(QFile::encodeName(m.f.folder.database()).constData(),
+                            QFile::encodeName(folder + "/keyvale.mdb").constData()),
+                     0);
+        QLockFile otherInstance(InstanceLock::lockFile(folder));
+        if (how == "held") QVERIFY(otherInstance.tryLock(0));
+        if (how == "occupied") writeFile(folder + "/keyvale.mdb", "another installation's data");
+        const QByteArray targetBefore = fileBytes(folder + "/keyvale.mdb");
+        QTimer stopper;
+        if (how == "cancel") {
+            // The progress dialog comes up at the first step, and its Cancel is pressed.
+            m.f.clock.autoStep = BusyProgress::kShowAfterMs;
+            QObject::connect(&stopper, &QTimer::timeout, [&] {
+                if (auto* busy = m.options.findChild<QProgressDialog*>("BusyProgress")) busy->cancel();
+            });
+            stopper.start(0);
         }
-        if (how == "ini") {
-            QDir().mkpath(gIniFile = scratch.filePath("ini-is-a-folder"));
-            QDir().mkpath(folder = scratch.filePath("new"));
+        QList<Answer> answers;
+        if (!QStringList({"long", "slash", "link"}).contains(how)) answers << Answer::Yes; // About to move
+        if (how == "occupied") answers << Answer::No;
+        m.moveTo(folder, answers);
+        QVERIFY(m.f.desktop.queueEmpty());
+        if (message.isEmpty()) {
+            QCOMPARE(m.f.desktop.prompts.size(), 2); // the folder and "About to move"
+        } else {
+            QCOMPARE(m.f.desktop.last().text, QString(message).replace("%1", folder));
+            QCOMPARE(m.f.desktop.last().icon, icon);
         }
-        const QByteArray database = databaseBytes(f);
-        frmOptions options(f.form.get());
-        options.show();
-        f.desktop.answerFolder(folder);
-        if (how == "occupied" || how == "ini" || how == "held") f.desktop.answer(Answer::Yes);
-        if (how == "occupied") f.desktop.answer(Answer::No);
-        child<QPushButton>(options, "bttnBrowseLocation")->click();
-        QCOMPARE(f.desktop.last().text, QString(message).replace("%1", folder));
-        QCOMPARE(f.desktop.last().defaultNo, how == "occupied");
-        QVERIFY(f.desktop.queueEmpty());
-        QCOMPARE(gDataFolder, f.folder.path());
-        stillWorking(f, 1);
-        QVERIFY(options.isVisible());
-        QCOMPARE(databaseBytes(f), database);
-        QCOMPARE(fileBytes(scratch.filePath("keyvale.mdb")), QByteArray("another installation's data"));
+        QCOMPARE(fileBytes(folder + "/keyvale.mdb"), how == "newline" ? m.database : targetBefore);
+        QCOMPARE(gDataFolder, m.f.folder.path());
+        QCOMPARE(readDataFolderSetting(gIniFile), m.f.folder.path());
+        QCOMPARE(InstanceLock::process().folder(), QFileInfo(here).canonicalFilePath());
+        QVERIFY(m.options.isVisible());
+        QCOMPARE(fileBytes(m.f.folder.database()), m.database);
+        m.sameGroupWritesItsOwnRecord();
+        QCOMPARE(gDBConnection->path(), m.f.folder.database());
+    }
+
+    // A tool with no window and no connection open moves the same way, and never replaces a data file it
+    // was not allowed to.
+    void moveWithoutAConnection() {
+        ScriptedDesktop desktop;
+        TempAppFolder app(false);
+        QTemporaryDir target;
+        writeDataFolderSetting(gIniFile, app.path());
+        const DataFolderMove move{app.path(), target.path(), gIniFile, nullptr, false, {}};
+        writeFile(target.filePath("keyvale.mdb"), "another installation's data");
+        QCOMPARE(kv::moveDataFolder(move).outcome, MoveOutcome::FolderHoldsData);
+        QCOMPARE(fileBytes(target.filePath("keyvale.mdb")), QByteArray("another installation's data"));
+        QVERIFY(QFile::remove(target.filePath("keyvale.mdb")));
+        QCOMPARE(kv::moveDataFolder(move).outcome, MoveOutcome::Moved);
+        QCOMPARE(fileBytes(target.filePath("keyvale.mdb")), fileBytes(app.database()));
+        QCOMPARE(readDataFolderSetting(gIniFile), target.path() + "/");
+        QCOMPARE(gDataFolder, target.path() + "/");
+        QVERIFY(!gDBConnection);
+        QVERIFY(desktop.prompts.isEmpty());
+    }
+
+    // A restore that fails part-way keeps the record the user was typing: it is stored before the copy.
+    void restoreKeepsTheRowBeingTyped() {
+        MainWindowFixture f({Rec("Bank", "www.bank.example", "me", "pw1", "old")});
+        QTemporaryDir scratch;
+        QVERIFY(QFile::copy(f.folder.database(), scratch.filePath("keyvale.bak")));
+        gBackupLocation = scratch.path();
+        f.click(0, kDescriptionColumn);
+        f.type("typed");
+        QVERIFY(f.grid().isEditing());
+        f.desktop.answer(Answer::Yes); // Save changes?
+        f.desktop.answer(Answer::Yes); // can not be reversed
+        setCopyFailureAfter(2048);
+        f.control<QAction>("mnuFileRestore").trigger();
+        QCOMPARE(f.desktop.messages().first(), QString("Save changes?"));
+        QCOMPARE(f.desktop.last().text, QString("Error 61 (Disk full) in mnuFileRestore of Form frmMain"));
+        QCOMPARE(f.stored("www.bank.example").value(4), QVariant("typed"));
+        QCOMPARE(f.shownColumn(kDescriptionColumn), QStringList{"typed"});
+        QVERIFY(!f.grid().isEditing());
     }
 };
 

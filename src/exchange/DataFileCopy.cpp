@@ -92,8 +92,10 @@ bool restoreDatabase(const QString& backupPath, const CopyProgress& progress) {
     return copyClosed(backupPath, databaseFile(gDataFolder), progress);
 }
 
-bool copyDatabaseTo(const QString& folder, const CopyProgress& progress) {
-    return copyClosed(databaseFile(gDataFolder), databaseFile(folder), progress);
+bool copyDatabaseTo(const QString& fromFolder, const QString& toFolder, const CopyProgress& progress) {
+    const QString source = databaseFile(fromFolder), target = databaseFile(toFolder);
+    if (!gDBConnection || !gDBConnection->isOpen()) return copyFileSafely(source, target, progress);
+    return copyClosed(source, target, progress);
 }
 
 } // namespace kv

@@ -30,9 +30,10 @@ void checkBackupFile(const QString& path);
 // or false is answered when `progress` stopped it.
 bool restoreDatabase(const QString& backupPath, const CopyProgress& progress = {});
 
-// Copies the data folder's database into `folder` as keyvale.mdb with the connection closed, which stays
-// closed when the copy succeeded, for the caller to point the program at the new folder. Otherwise the
-// connection is open again on the old folder: kv::Error is thrown, or false is answered when stopped.
-bool copyDatabaseTo(const QString& folder, const CopyProgress& progress = {});
+// Copies the database of `fromFolder` (the data folder) into `toFolder` as keyvale.mdb. The connection, when
+// open, is closed for the copy and stays closed when the copy succeeded, for the caller to open it on
+// whichever folder is then the data folder. Otherwise it is open again on the data folder as it was:
+// kv::Error is thrown, or false is answered when `progress` stopped it.
+bool copyDatabaseTo(const QString& fromFolder, const QString& toFolder, const CopyProgress& progress = {});
 
 } // namespace kv

@@ -57,6 +57,10 @@ public:
     // Colours (0x00BBGGRR) of odd and even rows for the grid, the combo's list and the drop-down.
     void setRowColors(qint64 backOdd, qint64 foreOdd, qint64 backEven, qint64 foreEven);
 
+    // Moves the data folder to `folder` (as the folder picker gave it), asking the user the move's questions
+    // over `owner`, and shows the same group's records again whatever happens. True when the data moved.
+    bool moveDataFolderTo(const QString& folder, QWidget* owner);
+
     // Hides the window behind the log-on window, which shows it again when the master password is given.
     // A row being edited stays as it is, unstored, for after the log-on.
     void lockOut();
@@ -64,6 +68,10 @@ public:
     // The snapshot of the current row taken when it became current (the prior values of a save).
     const QString& rowUserID() const { return sRowUserID; }
     const QString& rowPassword() const { return sRowPassword; }
+
+signals:
+    // The data now lives in `folder` (as stored), before the user is told so.
+    void dataFolderMoved(const QString& folder);
 
 public slots:
     void btnRenameGroupName_Click();

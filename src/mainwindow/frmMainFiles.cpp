@@ -5,9 +5,11 @@
 
 #include "exchange/CopyBusy.h"
 #include "exchange/DataFileCopy.h"
+#include "exchange/DataFolderMove.h"
 #include "mainwindow/RecordsGrid.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
+#include "platform/InstanceLock.h"
 #include "startup/modKeyvale.h"
 #include "store/Options.h"
 #include "store/modDBstuff.h"
@@ -22,6 +24,42 @@ namespace {
 
 QString procedureError(const Error& e, const QString& where) {
     return QStringLiteral("Error %1 (%2) in %3 of Form frmMain").arg(e.number()).arg(e.description(), where);
+}
+
+void information(const QString& text) {
+    desktop().message(text, {}, Buttons::Ok, Icon::Information);
+}
+
+// Why the data did not move; nothing when the user stopped the copy or would not replace a data file.
+void tellNotMoved(const MoveResult& result, const QString& folder) {
+    switch (result.outcome) {
+    case MoveOutcome::SameLocation:
+        information(QStringLiteral("Cannot move Keyvale data file to the same location."));
+        break;
+    case MoveOutcome::FolderTooLong:
+        information(QStringLiteral("Cannot move Keyvale data file to a folder whose path is longer than %1 "
+                                   "characters.\nChoose a folder with a shorter path.")
+                        .arg(kIniValueLimit - 1));
+        break;
+    case MoveOutcome::SameFile:
+        information(QStringLiteral("Cannot copy Keyvale to the same folder it resides in."));
+        break;
+    case MoveOutcome::FolderInUse:
+        information(QStringLiteral("Keyvale is already running with the data folder ") + folder +
+                    QStringLiteral(".\nClose it before moving Keyvale's data there."));
+        break;
+    case MoveOutcome::CopyFailed:
+        reportCritical(*result.error);
+        break;
+    case MoveOutcome::SettingsNotWritten:
+        desktop().message(QStringLiteral("An error has occured writing INI settings..."), {}, Buttons::Ok,
+                          Icon::Exclamation);
+        break;
+    case MoveOutcome::Moved:
+    case MoveOutcome::Stopped:
+    case MoveOutcome::FolderHoldsData:
+        break;
+    }
 }
 
 } // namespace
@@ -70,6 +108,8 @@ void frmMain::mnuFileBackup_Click() {
 }
 
 void frmMain::mnuFileRestore_Click() {
+    // A record still being typed is stored first, so that it is not lost when the restore does not happen.
+    if (SSDBGrid_->isEditing() && !SSDBGrid_->commitRow()) return;
     QString backup = backupFile(gBackupLocation);
     if (!QFileInfo(backup).isFile()) {
         if (desktop().message(QStringLiteral("The last known backup path was '") + gBackupLocation +
@@ -101,8 +141,6 @@ void frmMain::mnuFileRestore_Click() {
                 QStringLiteral("Continue with the restore process?"),
             {}, Buttons::YesNo, Icon::Question) != Answer::Yes)
         return;
-    // The grid's row being typed is dropped with the data it belongs to.
-    SSDBGrid_->cancelEdit();
     FormOpenHeld held;
     try {
         bool restored = false;
@@ -139,6 +177,48 @@ void frmMain::mnuFileRestore_Click() {
                                          "restored data."),
                           {}, Buttons::Ok, Icon::Exclamation);
     desktop().endApplication();
+}
+
+bool frmMain::moveDataFolderTo(const QString& folder, QWidget* owner) {
+    FormOpenHeld held;
+    const MoveOutcome refused = checkMoveTarget(gDataFolder, folder, false);
+    if (refused == MoveOutcome::SameLocation || refused == MoveOutcome::FolderTooLong) {
+        tellNotMoved({refused, {}}, folder);
+        return false;
+    }
+    if (desktop().message(QStringLiteral("About to move Keyvale' data!\nDo you want to continue?"), {}, Buttons::YesNo,
+                          Icon::Question) != Answer::Yes)
+        return false;
+    // Another installation's data may live there: it is never replaced without asking.
+    if (refused == MoveOutcome::FolderHoldsData &&
+        desktop().askDefaultNo(QStringLiteral("The folder '") + folder +
+                               QStringLiteral("' already holds a Keyvale data file.\n") +
+                               QStringLiteral("Do you want to replace it with the data being moved?")) != Answer::Yes)
+        return false;
+
+    const QString oldFolder = gDataFolder;
+    MoveResult result;
+    {
+        CopyBusy busy(owner, QStringLiteral("Moving Keyvale's data (KB)..."), databaseFile(oldFolder));
+        result = moveDataFolder({oldFolder, folder, gIniFile, &InstanceLock::process(),
+                                 refused == MoveOutcome::FolderHoldsData, busy.progress()});
+    }
+    // Whether the connection is open on the moved file or again on the old one, gRsChildData now holds every
+    // record: the grid must not go on writing by the positions of the group it showed.
+    showRecordsAgain();
+    if (result.outcome != MoveOutcome::Moved) {
+        tellNotMoved(result, folder);
+        return false;
+    }
+    const bool keepOld =
+        desktop().message(QStringLiteral("Do you want to keep the Keyvale' data in the old location as a backup?"), {},
+                          Buttons::YesNo, Icon::Question) == Answer::Yes;
+    const bool removed = !keepOld && removeOldDatabase(oldFolder, gDataFolder);
+    emit dataFolderMoved(gDataFolder);
+    information(removed ? QStringLiteral("Moved Keyvale to the new location and deleted data from the old location.")
+                        : QStringLiteral("Moved Keyvale to the new location and kept the data in the old location for "
+                                         "backup purposes."));
+    return true;
 }
 
 void frmMain::mnuEditOptions_Click() {

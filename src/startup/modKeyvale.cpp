@@ -13,18 +13,6 @@
 
 namespace kv {
 
-namespace {
-
-// The settings file keeps values of at most 254 characters, as it always has.
-constexpr int kIniValueLimit = 254;
-
-// Writes the data folder into the settings file; false when the file could not be written.
-bool writeDataFolder(const QString& iniFile, const QString& value) {
-    return writeProfileString(iniFile, kIniSection, kIniDataFolderKey, value);
-}
-
-} // namespace
-
 void BuildVersionText() {
     gMakerNotice = QStringLiteral("Copyright (c) 2026");
     gMakerName = QStringLiteral("Keyvale Developers");
@@ -33,7 +21,7 @@ void BuildVersionText() {
 
 void InitializeINIfile() {
     gIniFile = (gSettingsFolder.isEmpty() ? gAppPath : gSettingsFolder) + QStringLiteral("keyvale.ini");
-    if (!QFileInfo::exists(gIniFile) && !writeDataFolder(gIniFile, QString()))
+    if (!QFileInfo::exists(gIniFile) && !writeDataFolderSetting(gIniFile, QString()))
         desktop().message(QStringLiteral("An error has occured writing INI KeyvaleLocation setting."), {}, Buttons::Ok,
                           Icon::Exclamation);
     ReadDataFolder(gIniFile);
@@ -46,10 +34,10 @@ bool ReadDataFolder(const QString& iniFile) {
         if (QFileInfo(iniFile).isDir() || (probe.exists() && !probe.open(QIODevice::ReadOnly)))
             throw Error(75, QStringLiteral("Path/File access error"));
         probe.close();
-        gDataFolder = readProfileString(iniFile, kIniSection, kIniDataFolderKey).left(kIniValueLimit);
+        gDataFolder = readDataFolderSetting(iniFile);
         if (gDataFolder.isEmpty()) {
             gDataFolder = gAppPath;
-            if (!writeDataFolder(iniFile, gDataFolder))
+            if (!writeDataFolderSetting(iniFile, gDataFolder))
                 desktop().message(QStringLiteral("An error has occured writing INI KeyvaleLocation settings..."), {},
                                   Buttons::Ok, Icon::Exclamation);
         }
@@ -74,6 +62,14 @@ bool ReadDataFolder(const QString& iniFile) {
         desktop().endApplication();
         return false;
     }
+}
+
+bool writeDataFolderSetting(const QString& iniFile, const QString& folder) {
+    return writeProfileString(iniFile, kIniSection, kIniDataFolderKey, folder);
+}
+
+QString readDataFolderSetting(const QString& iniFile) {
+    return readProfileString(iniFile, kIniSection, kIniDataFolderKey).left(kIniValueLimit);
 }
 
 bool LoadMasterPassword() {

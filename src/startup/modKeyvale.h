@@ -33,6 +33,9 @@ inline bool gMainInitialised = false; // the main window has loaded (a log-on no
 // The settings file's section and key for the data folder.
 inline const QString kIniSection = QStringLiteral("Options");
 inline const QString kIniDataFolderKey = QStringLiteral("KeyvaleLocation");
+// The settings file keeps values of at most this many characters, as it always has: a longer one is cut
+// when it is read.
+inline constexpr int kIniValueLimit = 254;
 
 // Sets gMakerNotice, gMakerName and gVersionText ("v 6.0.1"), in that order.
 void BuildVersionText();
@@ -41,6 +44,11 @@ void InitializeINIfile();
 // Reads the data folder from the settings file into gDataFolder, writing the default (gAppPath) back
 // when it is empty. An unreadable file ends in the delete-and-end question; answers false then.
 bool ReadDataFolder(const QString& iniFile);
+// The data folder as the settings file names it for the next start: the value cut as start-up cuts it,
+// empty when there is none.
+QString readDataFolderSetting(const QString& iniFile);
+// Names the data folder in the settings file; false when the file could not be written.
+bool writeDataFolderSetting(const QString& iniFile, const QString& folder);
 // Reads tblPassword into the master password and recovery values; sets gFirstRun for a new
 // installation. False means that start-up must end.
 bool LoadMasterPassword();

@@ -1,26 +1,18 @@
 // keyvale_gui
 #include "tools/frmOptions.h"
 
-#include "exchange/CopyBusy.h"
-#include "exchange/DataFileCopy.h"
 #include "mainwindow/frmMain.h"
 #include "platform/Desktop.h"
-#include "platform/Error.h"
-#include "platform/InstanceLock.h"
 #include "platform/Units.h"
-#include "startup/ProfileFile.h"
 #include "startup/WidgetRoutines.h"
 #include "startup/modAdmin.h"
 #include "startup/modKeyvale.h"
 #include "store/Options.h"
-#include "store/modDBstuff.h"
 #include "tools/ColorSwatch.h"
 #include "tools/frmColorPicker.h"
 
 #include <QCheckBox>
 #include <QEvent>
-#include <QFile>
-#include <QFileInfo>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -50,14 +42,6 @@ QCheckBox* checkBox(QWidget* parent, const char* name, const QString& caption, c
 
 QString numberText(double value) {
     return QString::number(value, 'g', 15);
-}
-
-// The old data folder's file goes only when the copy in the new folder is there and whole.
-bool removeOldDatabase(const QString& oldFolder, const QString& newFolder) {
-    const QFileInfo oldFile(databaseFile(oldFolder)), newFile(databaseFile(newFolder));
-    if (!newFile.isFile() || newFile.size() != oldFile.size() || isSameFile(oldFile.filePath(), newFile.filePath()))
-        return false;
-    return QFile::remove(oldFile.filePath());
 }
 
 } // namespace
@@ -142,6 +126,9 @@ frmOptions::frmOptions(frmMain* main) : QDialog(main), main_(main) {
     bttnBrowseLocation_->setAccessibleName(QStringLiteral("Select a folder to move Keyvale data to."));
     bttnBrowseLocation_->setAutoDefault(false);
     connect(bttnBrowseLocation_, &QPushButton::clicked, this, &frmOptions::bttnBrowseLocation_Click);
+    // Only the main window can move its data and show it again.
+    bttnBrowseLocation_->setEnabled(main_ != nullptr);
+    if (main_) connect(main_, &frmMain::dataFolderMoved, txtKeyvaleLocation_, &QLineEdit::setText);
     auto* locationLayout = new QHBoxLayout(location);
     locationLayout->addWidget(txtKeyvaleLocation_, 1);
     locationLayout->addWidget(bttnBrowseLocation_);
@@ -305,89 +292,11 @@ void frmOptions::bttnExit_Click() {
 }
 
 void frmOptions::bttnBrowseLocation_Click() {
-    const bool wasOpen = gFormOpen;
-    gFormOpen = true;
+    const FormOpenHeld held;
     const QString folder = desktop().browseForFolder(
         this, txtKeyvaleLocation_->text(), QStringLiteral("Selected a folder to move Keyvale data file to..."));
-    QString current = gDataFolder;
-    if (current.endsWith(QLatin1Char('/')) || current.endsWith(QLatin1Char('\\'))) current.chop(1);
-    if (!folder.isEmpty() && (folder.trimmed() == current || isSameFolder(folder, gDataFolder))) {
-        desktop().message(QStringLiteral("Cannot move Keyvale data file to the same location."), {}, Buttons::Ok,
-                          Icon::Information);
-    } else if (!folder.isEmpty()) {
-        moveDataFolder(folder);
-    }
-    gFormOpen = wasOpen;
-}
-
-void frmOptions::moveDataFolder(const QString& folder) {
-    if (desktop().message(QStringLiteral("About to move Keyvale' data!\nDo you want to continue?"), {}, Buttons::YesNo,
-                          Icon::Question) != Answer::Yes)
-        return;
-    // Another installation's data may live there: it is never replaced without asking.
-    if (QFileInfo::exists(databaseFile(folder)) &&
-        desktop().askDefaultNo(QStringLiteral("The folder '") + folder +
-                               QStringLiteral("' already holds a Keyvale data file.\n") +
-                               QStringLiteral("Do you want to replace it with the data being moved?")) != Answer::Yes)
-        return;
-
-    // The lock follows the data: a folder another running Keyvale works on is never written to.
-    InstanceLock& lock = InstanceLock::process();
-    const QString lockedBefore = lock.folder();
-    if (!lock.moveTo(folder)) {
-        desktop().message(QStringLiteral("Keyvale is already running with the data folder ") + folder +
-                              QStringLiteral(".\nClose it before moving Keyvale's data there."),
-                          {}, Buttons::Ok, Icon::Information);
-        return;
-    }
-    const auto keepOldLock = [&] {
-        if (lockedBefore.isEmpty())
-            lock.release();
-        else
-            lock.moveTo(lockedBefore);
-    };
-
-    const QString oldFolder = gDataFolder;
-    try {
-        CopyBusy busy(this, QStringLiteral("Moving Keyvale's data (KB)..."), databaseFile(oldFolder));
-        if (!copyDatabaseTo(folder, busy.progress())) {
-            keepOldLock();
-            return;
-        }
-    } catch (const Error& e) {
-        keepOldLock();
-        if (e.number() == 70)
-            desktop().message(QStringLiteral("Cannot copy Keyvale to the same folder it resides in."), {}, Buttons::Ok,
-                              Icon::Information);
-        else
-            reportCritical(e);
-        return;
-    }
-
-    // The connection is closed; the settings file is pointed at the new folder before anything is deleted.
-    const QString newFolder = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-    if (!writeProfileString(gIniFile, kIniSection, kIniDataFolderKey, newFolder)) {
-        desktop().message(QStringLiteral("An error has occured writing INI settings..."), {}, Buttons::Ok,
-                          Icon::Exclamation);
-        keepOldLock();
-        gInitializeDB();
-        return;
-    }
-    gDataFolder = newFolder;
-    QString closing;
-    if (desktop().message(QStringLiteral("Do you want to keep the Keyvale' data in the old location as a backup?"), {},
-                          Buttons::YesNo, Icon::Question) == Answer::Yes ||
-        !removeOldDatabase(oldFolder, newFolder))
-        closing = QStringLiteral("Moved Keyvale to the new location and kept the data in the old location for backup "
-                                 "purposes.");
-    else
-        closing = QStringLiteral("Moved Keyvale to the new location and deleted data from the old location.");
-    gInitializeDB();
-    gInitializeGroupNameCombo();
-    if (main_) main_->UpdateComboGroupName();
-    txtKeyvaleLocation_->setText(gDataFolder);
-    desktop().message(closing, {}, Buttons::Ok, Icon::Information);
-    reject();
+    // The main window moves the data, since it has to show its records again whatever comes of it.
+    if (!folder.isEmpty() && main_ && main_->moveDataFolderTo(folder, this)) reject();
 }
 
 } // namespace kv

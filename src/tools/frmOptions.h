@@ -14,8 +14,8 @@ class ColorSwatch;
 class frmMain;
 
 // The option settings: idle shutdown, what is shown, confirmation, exports and the grid's colours, stored by
-// Save and dropped by Exit. It also shows the data folder and moves it. `main` gets the colours at once on
-// Save and its group lists again after a move (may be null).
+// Save and dropped by Exit. It also shows the data folder and asks where to move it; `main` does the move
+// and gets the colours at once on Save (may be null: then nothing can be moved).
 class frmOptions : public QDialog {
     Q_OBJECT
 public:
@@ -46,7 +46,6 @@ private:
     void txtShutDownTime_LostFocus();
     // False, after correcting the box and telling the user, when the time is lower than allowed.
     bool checkLowest();
-    void moveDataFolder(const QString& folder);
 
     frmMain* main_;
     QLineEdit* txtShutDownTime_ = nullptr;
