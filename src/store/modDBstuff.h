@@ -29,6 +29,8 @@ QString databaseFile(const QString& folder);
 // failure is reported with the standard error message and ends the procedure: what was opened before it
 // stays open, nothing after it is opened.
 void gInitializeDB();
+// The same steps for a caller that reports failures itself: throws kv::Error at the first failing step.
+void openDatabase(const QString& dataFolder);
 // Closes the connection; the shared recordsets lose it with it.
 void gCloseDatabase();
 
