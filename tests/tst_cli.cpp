@@ -8,6 +8,7 @@
 #include "store/RecordStore.h"
 #include "store/Sqlite.h"
 #include "store/modDBstuff.h"
+#include "support/OldKeyvaleWriter.h"
 #include "support/TempAppFolder.h"
 
 #include <QProcess>
@@ -212,6 +213,9 @@ private slots:
         QTest::newRow("short master password")
             << QStringList{"passwd", "--password-stdin"} << QByteArray(kMaster + "\nab1\nab1\n") << "rules" << 5
             << "The minimum length for a password is a length of 6";
+        QTest::newRow("clipboard without a display")
+            << QStringList{"show", "www.one.example", "--copy", "--password-stdin"} << master << "" << 1
+            << "No display to put the password on the clipboard (DISPLAY is not set)";
         QTest::newRow("generator length") << QStringList{"generate", "--length", "16"} << QByteArray() << "" << 2
                                           << "Please select 6 to 15 characters!";
     }
@@ -254,6 +258,40 @@ private slots:
         QCOMPARE(r.err.count('\n'), 1);
         QVERIFY(!r.err.contains(QString::fromLatin1(kMaster), Qt::CaseInsensitive));
         QCOMPARE(test::fileBytes(f.folder.database()), before);
+    }
+
+    // Both imports append to the records that are there, under the rules of the windows' imports.
+    void imports() {
+        CliFolder f, other;
+        QCOMPARE(f.run({"add", "--group", "Bank", "--create-group", "--site", "www.one.example", "--password-stdin"}).code, 0);
+        for (const char* site : {"www.two.example", "www.three.example"})
+            QCOMPARE(other.run({"add", "--group", "Work", "--create-group", "--site", site, "--password-prompt",
+                                "--password-stdin"},
+                               kMaster + "\npw-" + site + "\n")
+                         .code,
+                     0);
+        QVERIFY(QDir(f.path()).mkdir("old"));
+        QVERIFY(test::writeOldKeyvaleFile(f.path() + "old/keyvale", "OLDPW", {{"old.example", "carl", "pw1"}}));
+
+        // The other database's own master password is asked after ours; a site it lacks imports nothing.
+        Result r = f.run({"import-db", other.path(), "--site", "www.nowhere.example", "--password-stdin"},
+                         kMaster + "\n" + kMaster + "\n");
+        QCOMPARE(r.code, 4);
+        r = f.run({"import-db", other.path(), "--site", "WWW.THREE.example", "--password-stdin"}, kMaster + "\nwrong\n");
+        QCOMPARE(r.code, 3);
+        QCOMPARE(f.stored().size(), std::size_t(1));
+        r = f.run({"import-db", other.path(), "--site", "WWW.THREE.example", "--password-stdin"},
+                  kMaster + "\n" + kMaster + "\n");
+        QCOMPARE(r.code, 0);
+        r = f.run({"import-4x", f.path() + "old/keyvale", "--password-stdin"}, kMaster + "\noldpw\n");
+        QCOMPARE(r.code, 0);
+
+        const std::vector<RecordCells> rows = f.stored();
+        QCOMPARE(rows.size(), std::size_t(3));
+        QCOMPARE(rows[1][kGroupNameColumn], QStringLiteral("IMPORTED DATA"));
+        QCOMPARE(rows[1][kPasswordColumn], QStringLiteral("pw1"));
+        QCOMPARE(rows[2][kWebsiteColumn], QStringLiteral("www.three.example"));
+        QCOMPARE(rows[2][kPasswordColumn], QStringLiteral("pw-www.three.example"));
     }
 
     // On a terminal the master password is asked three times without echo, then the command gives up.

@@ -5,6 +5,9 @@
 #include "cli/Session.h"
 #include "exchange/DataFileCopy.h"
 #include "exchange/ExportWriter.h"
+#include "exchange/ImportRun.h"
+#include "exchange/OldKeyvaleFile.h"
+#include "exchange/OtherDatabase.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
 #include "startup/modAdmin.h"
@@ -26,6 +29,7 @@
 #include <QTimer>
 #include <QFile>
 #include <QMap>
+#include <QSet>
 #include <algorithm>
 #include <cstdio>
 
@@ -215,8 +219,6 @@ int runAdd(CommandContext& c) {
     cells[kDescriptionColumn] = p.value(QStringLiteral("description"));
     cells[kPasswordColumn] = recordPassword(p, c.secrets).value_or(QString());
     refuseUnstorable(cells[kPasswordColumn], QStringLiteral("password"));
-    if (cells[kGroupNameColumn].trimmed().isEmpty())
-        throw CommandFailure{kExitRefused, QStringLiteral("Please enter a Group Name!")};
     sql::Transaction transaction(connection());
     requireGroup(cells[kGroupNameColumn], p.isSet(QStringLiteral("create-group")));
     auto rs = openRecordset(QStringLiteral("Select * from tblChildData Where ChildAutoID = ?"), {-1});
@@ -496,6 +498,91 @@ int runPasswd(CommandContext& c) {
     return kExitFailed;
 }
 
+// ---- imports
+
+// The next secret, or the usage failure that says it is missing.
+QString requiredSecret(Secrets& secrets, const QString& prompt, const QString& what) {
+    const std::optional<QString> secret = secrets.next(prompt);
+    if (!secret)
+        throw CommandFailure{kExitUsage, secrets.fromStdin() ? QStringLiteral("No %1 on standard input").arg(what)
+                                                             : QStringLiteral("No terminal to ask for the %1").arg(what)};
+    return *secret;
+}
+
+int reportRun(const ImportRun& run) {
+    if (run.error) throw *run.error;
+    std::fprintf(stderr, "keyvale-cli: %d records imported\n", run.imported);
+    if (!run.skipped.isEmpty()) {
+        QStringList numbers;
+        for (const int n : run.skipped)
+            numbers << QString::number(n);
+        std::fprintf(stderr,
+                     "keyvale-cli: not imported, because Keyvale can not store their text unchanged: records %s\n",
+                     numbers.join(QStringLiteral(", ")).toLocal8Bit().constData());
+    }
+    return kExitOk;
+}
+
+int runImport4x(CommandContext& c) {
+    const QString path = oneArgument(c.parser, "4.x data file");
+    QFile device(path);
+    if (!device.open(QIODevice::ReadOnly)) throw CommandFailure{kExitNotFound, QStringLiteral("Cannot read %1").arg(path)};
+    const OldKeyvaleFile file(device);
+    if (!file.hasHeader())
+        throw CommandFailure{kExitRefused, QStringLiteral("The Keyvale file dated version 4.x or older is too short to "
+                                                          "hold its header record. Nothing was imported.")};
+    const QString typed = trimBlanks(requiredSecret(c.secrets, QStringLiteral("Old password: "),
+                                                    QStringLiteral("old password")))
+                              .toUpper();
+    if (typed.isEmpty() || typed != file.oldPassword())
+        throw CommandFailure{kExitWrongPassword, QStringLiteral("Invalid Password - Import Failed!")};
+    return reportRun(importOldRecords(file, connection(), storedDateNow()));
+}
+
+int runImportDb(CommandContext& c) {
+    const QCommandLineParser& p = c.parser;
+    const QString folder = oneArgument(p, "data folder");
+    const QStringList sites = p.values(QStringLiteral("site"));
+    if (sites.isEmpty() && !p.isSet(QStringLiteral("all")))
+        throw CommandFailure{kExitUsage, QStringLiteral("Name the records with --site, or give --all")};
+    if (sameFolder(folder, gDataFolder))
+        throw CommandFailure{kExitRefused, QStringLiteral("Cannot select the current Keyvale database.")};
+    if (!QFileInfo(databaseFile(folder)).isFile())
+        throw CommandFailure{kExitNotFound, QStringLiteral("No Keyvale database in %1").arg(folder)};
+    std::unique_ptr<OtherDatabase> other;
+    try {
+        other = std::make_unique<OtherDatabase>(folder);
+    } catch (const Error& e) {
+        if (!OtherDatabase::isNotKeyvaleDatabase(e)) throw;
+        throw CommandFailure{kExitRefused, QStringLiteral("The file ") + databaseFile(folder) +
+                                               QStringLiteral(" is not a Keyvale database, or not one Keyvale can open.")};
+    }
+    const QString typed = requiredSecret(c.secrets, QStringLiteral("Password of the other database: "),
+                                         QStringLiteral("other database's password"));
+    if (typed.toUpper() != other->masterPassword())
+        throw CommandFailure{kExitWrongPassword, QStringLiteral("Invalid Password!")};
+    // The rows in the other database's order; every site named must be there.
+    Recordset& records = other->records();
+    QList<int> bookmarks;
+    QSet<QString> seen;
+    const int website = records.fieldIndex(QStringLiteral("Website"));
+    records.scan([&](Recordset::Bookmark bookmark, const Recordset::ScanRow& row) {
+        const QString site = row.field(website).toString();
+        const bool named = std::any_of(sites.begin(), sites.end(),
+                                       [&](const QString& s) { return s.compare(site, Qt::CaseInsensitive) == 0; });
+        if (p.isSet(QStringLiteral("all")) || named) {
+            bookmarks << bookmark;
+            seen.insert(site.toCaseFolded());
+        }
+        return true;
+    });
+    for (const QString& site : sites)
+        if (!seen.contains(site.toCaseFolded()))
+            throw CommandFailure{kExitNotFound, QStringLiteral("No record for web site '%1' in %2").arg(site, folder)};
+    std::sort(bookmarks.begin(), bookmarks.end());
+    return reportRun(importSelectedRows(records, bookmarks, connection()));
+}
+
 void json(QCommandLineParser& p) {
     p.addOption(Option(QStringLiteral("json"), QStringLiteral("Print one JSON document.")));
 }
@@ -554,6 +641,15 @@ const std::vector<Command>& commands() {
         {"restore", "Replace the database with a checked backup.", "FILE", true, true, [](QCommandLineParser&) {},
          runRestore},
         {"passwd", "Change the master password.", "", true, true, [](QCommandLineParser&) {}, runPasswd},
+        {"import-4x", "Import every record of a 4.x data file under IMPORTED DATA.", "FILE", true, true,
+         [](QCommandLineParser&) {}, runImport4x},
+        {"import-db", "Import records of another data folder's database.", "FOLDER", true, true,
+         [](QCommandLineParser& p) {
+             p.addOption(Option(QStringLiteral("site"), QStringLiteral("Import the records of this web site (repeat)."),
+                                QStringLiteral("SITE")));
+             p.addOption(Option(QStringLiteral("all"), QStringLiteral("Import every record.")));
+         },
+         runImportDb},
     };
     return all;
 }
