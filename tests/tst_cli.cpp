@@ -70,7 +70,7 @@ struct CliFolder {
     std::vector<RecordCells> stored() const {
         auto connection = sql::Connection::open(folder.database(), kDatabasePassword);
         std::vector<RecordCells> all;
-        forEachRecord(*connection, std::nullopt, [&](const RecordCells& r) {
+        forEachRecord(*connection, {}, [&](const RecordCells& r) {
             all.push_back(r);
             return true;
         });

@@ -28,10 +28,11 @@
 #include <QRandomGenerator>
 #include <QTimer>
 #include <QFile>
-#include <QMap>
+#include <QHash>
 #include <QSet>
 #include <algorithm>
 #include <cstdio>
+#include <map>
 
 namespace kv::cli {
 
@@ -99,8 +100,8 @@ QString oneArgument(const QCommandLineParser& p, const char* what) {
 // refused with its candidates rather than guessed.
 RecordCells namedRecord(const QString& site, const std::optional<QString>& group) {
     std::vector<RecordCells> matches;
-    forEachRecord(connection(), group, [&](const RecordCells& r) {
-        if (r[kWebsiteColumn].compare(site, Qt::CaseInsensitive) == 0) matches.push_back(r);
+    forEachRecord(connection(), {group, site}, [&](const RecordCells& r) {
+        matches.push_back(r);
         return true;
     });
     if (matches.empty())
@@ -273,7 +274,7 @@ int runLs(CommandContext& c) {
         throw CommandFailure{kExitNotFound, QStringLiteral("No group '%1'").arg(*group)};
     const bool json = c.parser.isSet(QStringLiteral("json"));
     QJsonArray list;
-    forEachRecord(connection(), group, [&](const RecordCells& r) {
+    forEachRecord(connection(), {group, std::nullopt}, [&](const RecordCells& r) {
         if (json)
             list.append(recordJson(r, false));
         else
@@ -285,14 +286,13 @@ int runLs(CommandContext& c) {
 }
 
 int runGroups(CommandContext& c) {
-    QMap<QString, int> counts;
-    forEachRecord(connection(), std::nullopt, [&](const RecordCells& r) {
-        ++counts[r[kGroupNameColumn].toCaseFolded()];
-        return true;
-    });
+    QHash<QString, qint64> counts;
+    sql::Statement s(connection(), QStringLiteral("SELECT GroupName, count(*) FROM tblChildData GROUP BY GroupName"));
+    while (s.step())
+        counts.insert(s.column(0).toString().toCaseFolded(), s.column(1).toLongLong());
     QJsonArray list;
     for (const QString& name : groupNames(connection())) {
-        const int n = counts.value(name.toCaseFolded());
+        const qint64 n = counts.value(name.toCaseFolded());
         if (c.parser.isSet(QStringLiteral("json")))
             list.append(QJsonObject{{QStringLiteral("name"), name}, {QStringLiteral("records"), n}});
         else
@@ -352,24 +352,31 @@ int runSearch(CommandContext& c) {
         if (columns.empty())
             throw CommandFailure{kExitUsage, QStringLiteral("Unknown field '%1' (see --help)").arg(field)};
     }
-    const bool json = p.isSet(QStringLiteral("json"));
-    QJsonArray list;
-    int found = 0;
-    forEachRecord(connection(), std::nullopt, [&](const RecordCells& r) {
+    const bool secretField = std::any_of(columns.begin(), columns.end(), [](int column) {
+        return column == kPasswordColumn || column == kPriorPasswordColumn;
+    });
+    // The matches are few: they are kept and put in the grid's order at the end.
+    std::map<qint64, RecordCells> found;
+    scanRecords(connection(), secretField, [&](qint64 place, const RecordCells& r) {
         for (const int column : columns) {
             const QString cell = column == kDateChangedColumn ? displayedDate(r[column]) : r[column];
-            if (!testCell(cell, options).match) continue;
-            ++found;
-            if (json)
-                list.append(recordJson(r, false));
-            else
-                printLine(listedFields(r));
-            break;
+            if (testCell(cell, options).match) {
+                found.emplace(place, r);
+                break;
+            }
         }
         return true;
     });
-    if (json) printJson(QJsonDocument(list));
-    if (found == 0 && !json) throw CommandFailure{kExitNotFound, QStringLiteral("Text not found!")};
+    if (p.isSet(QStringLiteral("json"))) {
+        QJsonArray list;
+        for (const auto& [place, r] : found)
+            list.append(recordJson(r, false));
+        printJson(QJsonDocument(list));
+        return kExitOk;
+    }
+    if (found.empty()) throw CommandFailure{kExitNotFound, QStringLiteral("Text not found!")};
+    for (const auto& [place, r] : found)
+        printLine(listedFields(r));
     return kExitOk;
 }
 
@@ -404,16 +411,17 @@ int runExport(CommandContext& c) {
         captions << kCaptions[column];
     const QString htmlTemplate = text ? QString() : deliveredFile(gAppPath, QStringLiteral("KeyvaleTemplate.htm"));
     ExportFile file(text ? ExportFormat::Text : ExportFormat::Html, path, htmlTemplate, captions);
-    qint64 place = 0;
-    forEachRecord(connection(), std::nullopt, [&](const RecordCells& r) {
+    qint64 count = 0;
+    scanRecords(connection(), withPasswords, [&](qint64 place, const RecordCells& r) {
         QStringList cells;
         for (const int column : columns)
             cells << (column == kDateChangedColumn ? displayedDate(r[column]) : r[column]);
-        file.addRow(place++, cells);
+        file.addRow(place, cells);
+        ++count;
         return true;
     });
     file.finish();
-    std::fprintf(stderr, "keyvale-cli: %lld records exported to %s\n", place, QFile::encodeName(path).constData());
+    std::fprintf(stderr, "keyvale-cli: %lld records exported to %s\n", count, QFile::encodeName(path).constData());
     return kExitOk;
 }
 

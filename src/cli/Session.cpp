@@ -68,7 +68,8 @@ void Session::lockForWriting() {
 void Session::open() {
     const QString file = databaseFile(dataFolder());
     try {
-        openDatabase(dataFolder());
+        // Commands read records with statements of their own: the shared recordset of every record stays closed.
+        openDatabase(dataFolder(), false);
         checkDeliveredTables(*gDBConnection);
     } catch (const Error& e) {
         gDBConnection.reset();

@@ -45,10 +45,22 @@ struct RecordChange {
 // for the caller to cancel.
 void storeRecordChange(Recordset& records, const RecordChange& change);
 
-// Every record (or those of one group), deciphered, in the order the grid shows them: by group name,
-// then website. `visit` answers false to stop.
-void forEachRecord(sql::Connection& connection, const std::optional<QString>& group,
+// Which records to read: all, or those of one group and/or one website (letters compared without regard
+// to case).
+struct RecordFilter {
+    std::optional<QString> group;
+    std::optional<QString> website;
+};
+// The records the filter lets through, deciphered, in the order the grid shows them: by group name, then
+// website. `visit` answers false to stop.
+void forEachRecord(sql::Connection& connection, const RecordFilter& filter,
                    const std::function<bool(const RecordCells&)>& visit);
+
+// Every record once, in the order the file gives them fastest (which is not the grid's), each with its
+// place in the grid's order (from 0), for work that reads all of them: the passwords are deciphered only
+// when asked for (else they stay empty). `visit` answers false to stop.
+void scanRecords(sql::Connection& connection, bool withPasswords,
+                 const std::function<bool(qint64 place, const RecordCells&)>& visit);
 
 // The group names in order.
 QStringList groupNames(sql::Connection& connection);

@@ -10,12 +10,12 @@ QString databaseFile(const QString& folder) {
     return path + QStringLiteral("keyvale.mdb");
 }
 
-void openDatabase(const QString& dataFolder) {
+void openDatabase(const QString& dataFolder, bool withRecords) {
     gDBConnection.reset();
     gDBConnection = sql::Connection::open(databaseFile(dataFolder), kDatabasePassword);
     gRsMasterData = std::make_unique<Recordset>(gDBConnection, kSelectMasterData);
     gMasterFieldCount = qint16(gRsMasterData->fieldCount());
-    gRsChildData = std::make_unique<Recordset>(gDBConnection, kSelectChildData);
+    if (withRecords) gRsChildData = std::make_unique<Recordset>(gDBConnection, kSelectChildData);
     gRsOptions = std::make_unique<Recordset>(gDBConnection, kSelectOptions);
 }
 
