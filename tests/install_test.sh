@@ -14,7 +14,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for f in "$bindir/keyvale" "$programdir/keyvale.mdb" "$programdir/KeyvaleTemplate.htm" "$programdir/AutoShutdown.wav" \
+for f in "$bindir/keyvale" "$bindir/keyvale-cli" "$datadir/man/man1/keyvale-cli.1" "$datadir/man/man1/keyvale.1" \
+         "$datadir/bash-completion/completions/keyvale-cli" "$programdir/keyvale.mdb" "$programdir/KeyvaleTemplate.htm" "$programdir/AutoShutdown.wav" \
          "$programdir/help/keyvale-help.html" "$datadir/icons/hicolor/scalable/apps/keyvale.svg"; do
     [ -e "$prefix/$f" ] || fail "$f was not installed"
 done

@@ -32,15 +32,6 @@ QString oldFileField(const QByteArray& record, int at, int length) {
 
 } // namespace
 
-QString trimBlanks(const QString& text) {
-    qsizetype from = 0, to = text.size();
-    while (from < to && text[from] == QLatin1Char(' '))
-        ++from;
-    while (to > from && text[to - 1] == QLatin1Char(' '))
-        --to;
-    return text.mid(from, to - from);
-}
-
 OldKeyvaleFile::OldKeyvaleFile(QIODevice& device) : device_(device), size_(qMax<qint64>(0, device.size())) {
     count_ = int(qMin<double>(std::nearbyint(double(size_) / kRecordLength), INT_MAX));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/TextRoutines.h"
+
 #include <QString>
 
 class QIODevice;
@@ -46,8 +48,5 @@ private:
 // program's own executable, which on this platform bears the same name and may stand in the same folder.
 // Empty when there is none.
 QString oldKeyvaleFile(const QString& dataFolder);
-
-// Text with the blanks at both ends removed (blanks only, not other white space).
-QString trimBlanks(const QString& text);
 
 } // namespace kv

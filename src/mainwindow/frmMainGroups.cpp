@@ -11,6 +11,7 @@
 #include "platform/Units.h"
 #include "startup/WidgetRoutines.h"
 #include "store/RecordFields.h"
+#include "store/RecordStore.h"
 #include "store/modDBstuff.h"
 
 #include <QComboBox>
@@ -127,14 +128,7 @@ bool frmMain::MasterRecordFound() {
     try {
         if (!gRsMasterData) throw noObject();
         const QString group = SSDBGrid_->cellValue(kGroupNameColumn).toString();
-        bool found = false;
-        try {
-            gRsMasterData->moveFirst();
-            found = gRsMasterData->find(QStringLiteral("GroupName"), group);
-        } catch (const Error& e) {
-            if (e.number() != err::NoCurrentRecord) throw;
-        }
-        if (found) return true;
+        if (groupNameFound(*gRsMasterData, group)) return true;
         // A new group is the user's to confirm: with nobody there the record is not stored.
         if (asking_ == Asking::Never) return false;
 
@@ -142,9 +136,7 @@ bool frmMain::MasterRecordFound() {
                 QStringLiteral("The Master Group Name does not exists.\nAre you sure you want to create it?"), {},
                 Buttons::YesNo, Icon::Question) != Answer::Yes)
             return false;
-        gRsMasterData->addNew();
-        gRsMasterData->setField(0, group);
-        gRsMasterData->update();
+        addGroupName(*gRsMasterData, group);
         SSDBDropDown_->refresh();
         gInitializeGroupNameCombo();
         // The grid still shows the same rows: so does the combo.

@@ -11,6 +11,7 @@
 #include "store/DateText.h"
 #include "store/Options.h"
 #include "store/RecordFields.h"
+#include "store/RecordStore.h"
 #include "store/modDBstuff.h"
 
 #include <QLineEdit>
@@ -73,18 +74,11 @@ AddResult frmMain::SSDBGrid_UnboundAddData(const RowBuffer& buffer) {
     }
     try {
         if (!gRsChildData) throw noObject();
-        gRsChildData->addNew();
-        for (int c = 0; c < iColumnCount; ++c) {
-            if (c == 0) continue; // the database numbers the record
-            if (c == kPasswordColumn || c == kPriorPasswordColumn)
-                gRsChildData->setField(c, encipherField(cell(c)));
-            else if (c == 6)
-                gRsChildData->setField(c, storedDateNow());
-            else
-                gRsChildData->setField(c, cell(c));
-        }
-        if (typed) gRsChildData->setField(kPasswordColumn, encipherField(*typed));
-        gRsChildData->update();
+        RecordCells cells;
+        for (int c = 0; c < iColumnCount && c < int(cells.size()); ++c)
+            cells[c] = cell(c);
+        if (typed) cells[kPasswordColumn] = *typed;
+        storeNewRecord(*gRsChildData, cells);
         gRsChildData->moveLast();
         const QVariant bookmark = gRsChildData->bookmark();
         DisplayTotalCount();
@@ -112,24 +106,13 @@ StoreResult frmMain::SSDBGrid_UnboundWriteData(const RowBuffer& buffer, const QV
     try {
         if (!gRsChildData) throw noObject();
         gRsChildData->setBookmark(bookmark.toInt());
-        for (int c = 0; c < iColumnCount; ++c) {
+        // The prior values are the ones the row had when it became current.
+        RecordChange change{{}, sRowUserID, sRowPassword};
+        for (int c = 0; c < iColumnCount && c < int(change.fields.size()); ++c) {
             const QVariant value = buffer.value(0, c);
-            if (!value.isValid()) continue;
-            if (c == 3) {
-                // The prior user ID is the one the row had when it became current. The new value is
-                // written even when it equals that one, so that what the grid shows is what is stored.
-                if (sRowUserID != SSDBGrid_->cellValue(kUserIdColumn).toString()) gRsChildData->setField(kPriorUserIdColumn, sRowUserID);
-                gRsChildData->setField(kUserIdColumn, value.toString());
-            } else if (c == kPasswordColumn) {
-                gRsChildData->setField(kPasswordColumn, encipherField(password));
-                if (sRowPassword != password) gRsChildData->setField(kPriorPasswordColumn, encipherField(sRowPassword));
-            } else if (c != 6) {
-                gRsChildData->setField(c, value.toString());
-            }
+            if (value.isValid()) change.fields[c] = c == kPasswordColumn ? password : value.toString();
         }
-        // Every stored change is dated.
-        gRsChildData->setField(kDateChangedColumn, storedDateNow());
-        gRsChildData->update();
+        storeRecordChange(*gRsChildData, change);
         return StoreResult::Stored;
     } catch (const Error& e) {
         if (gRsChildData) gRsChildData->cancelUpdate();
@@ -153,12 +136,10 @@ bool frmMain::SSDBGrid_UnboundDeleteRow(const QVariant& bookmark) {
 }
 
 bool frmMain::storable(const QString& password, const QString& what) {
-    const QString bad = unstorableCharacters(password);
-    if (bad.isEmpty()) return true;
+    const QString refusal = unstorableRefusal(password, what);
+    if (refusal.isEmpty()) return true;
     if (asking_ == Asking::Never) return false;
-    desktop().message(QStringLiteral("The ") + what +
-                          QStringLiteral(" contains characters that Keyvale can not store: ") + bad,
-                      {}, Buttons::Ok, Icon::Information);
+    desktop().message(refusal, {}, Buttons::Ok, Icon::Information);
     return false;
 }
 

@@ -173,7 +173,7 @@ void frmPassword::bttnQuit_Click() {
 
 void frmPassword::bttnContinue_Click() {
     ++attempts_;
-    if (txtPassword->text().toUpper() == gMasterPassword) {
+    if (MasterPasswordMatches(txtPassword->text())) {
         const QString newPassword = txtNewPassword->text();
         if (Check1->isChecked() && (!newPassword.isEmpty() || !txtReEnterNewPassword->text().isEmpty())) {
             // A refused change counts as a try but does not end the tries: the password itself was right.
@@ -184,17 +184,9 @@ void frmPassword::bttnContinue_Click() {
                 SelectAllText(txtNewPassword);
                 return;
             }
-            if (!gAdminValidation(newPassword) || !CanStoreMasterPassword(newPassword)) {
-                txtNewPassword->setFocus();
-                return;
-            }
-            // A change that could not be stored is no change: the stored password still opens the program.
-            const QString oldPassword = gMasterPassword;
-            gMasterPassword = newPassword.toUpper();
-            if (!SaveMasterPassword()) {
-                gMasterPassword = oldPassword;
-                return;
-            }
+            const PasswordChange change = ChangeMasterPassword(newPassword);
+            if (change == PasswordChange::Refused) txtNewPassword->setFocus();
+            if (change != PasswordChange::Changed) return;
         }
         gLoggedOn = true;
         attempts_ = 0;

@@ -3,6 +3,7 @@
 #include "platform/Desktop.h"
 #include "platform/Error.h"
 #include "startup/ProfileFile.h"
+#include "startup/modAdmin.h"
 #include "store/Cipher.h"
 #include "store/modDBstuff.h"
 
@@ -117,6 +118,20 @@ bool SaveMasterPassword() {
         reportCritical(e);
         return false;
     }
+}
+
+bool MasterPasswordMatches(const QString& typed) {
+    return typed.toUpper() == gMasterPassword;
+}
+
+PasswordChange ChangeMasterPassword(const QString& newPassword) {
+    if (!gAdminValidation(newPassword) || !CanStoreMasterPassword(newPassword)) return PasswordChange::Refused;
+    // A change that could not be stored is no change: the stored password still opens the program.
+    const QString oldPassword = gMasterPassword;
+    gMasterPassword = newPassword.toUpper();
+    if (SaveMasterPassword()) return PasswordChange::Changed;
+    gMasterPassword = oldPassword;
+    return PasswordChange::NotStored;
 }
 
 QString deliveredFile(const QString& folder, const QString& name) {

@@ -56,6 +56,15 @@ bool LoadMasterPassword();
 // after telling the user, when the row could not be written.
 bool SaveMasterPassword();
 
+// Whether a typed master password opens the program: it is compared in upper case, as it is stored.
+bool MasterPasswordMatches(const QString& typed);
+
+enum class PasswordChange { Changed, Refused, NotStored };
+// Makes `newPassword` (as typed) the master password: Refused, after the rule's message, when it breaks
+// a password rule or cannot be stored; NotStored, keeping the old password, when tblPassword could not be
+// written (the user has been told).
+PasswordChange ChangeMasterPassword(const QString& newPassword);
+
 // A file delivered with the program (template, help, sounds): the one in `folder` when it is there, else
 // the one beside the executable (so a program folder named with --app-dir still finds them), else the
 // path in `folder`, which then names where it was looked for.

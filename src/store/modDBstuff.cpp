@@ -10,14 +10,18 @@ QString databaseFile(const QString& folder) {
     return path + QStringLiteral("keyvale.mdb");
 }
 
+void openDatabase(const QString& dataFolder, bool withRecords) {
+    gDBConnection.reset();
+    gDBConnection = sql::Connection::open(databaseFile(dataFolder), kDatabasePassword);
+    gRsMasterData = std::make_unique<Recordset>(gDBConnection, kSelectMasterData);
+    gMasterFieldCount = qint16(gRsMasterData->fieldCount());
+    if (withRecords) gRsChildData = std::make_unique<Recordset>(gDBConnection, kSelectChildData);
+    gRsOptions = std::make_unique<Recordset>(gDBConnection, kSelectOptions);
+}
+
 void gInitializeDB() {
     try {
-        gDBConnection.reset();
-        gDBConnection = sql::Connection::open(databaseFile(gDataFolder), kDatabasePassword);
-        gRsMasterData = std::make_unique<Recordset>(gDBConnection, kSelectMasterData);
-        gMasterFieldCount = qint16(gRsMasterData->fieldCount());
-        gRsChildData = std::make_unique<Recordset>(gDBConnection, kSelectChildData);
-        gRsOptions = std::make_unique<Recordset>(gDBConnection, kSelectOptions);
+        openDatabase(gDataFolder);
     } catch (const Error& e) {
         reportError(e, QStringLiteral("gInitializeDB of module modDBstuff"));
     }

@@ -29,6 +29,9 @@ QString databaseFile(const QString& folder);
 // failure is reported with the standard error message and ends the procedure: what was opened before it
 // stays open, nothing after it is opened.
 void gInitializeDB();
+// The same steps for a caller that reports failures itself: throws kv::Error at the first failing step.
+// Without `withRecords` the records' recordset (which reads every record's key) is left closed.
+void openDatabase(const QString& dataFolder, bool withRecords = true);
 // Closes the connection; the shared recordsets lose it with it.
 void gCloseDatabase();
 

@@ -8,6 +8,7 @@
 #include "platform/Error.h"
 #include "platform/Units.h"
 #include "startup/WidgetRoutines.h"
+#include "tools/FindMatch.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -25,78 +26,6 @@
 #include <optional>
 
 namespace kv {
-
-namespace {
-
-// The position of an entry is the grid column it searches; entry 0 searches every column but the ID.
-const QStringList kFieldList = {
-    QStringLiteral("All Fields"),   QStringLiteral("Group Name"),    QStringLiteral("Website"),
-    QStringLiteral("User ID"),      QStringLiteral("Password"),      QStringLiteral("Description"),
-    QStringLiteral("Date Changed"), QStringLiteral("Prior User ID"), QStringLiteral("Prior Password")};
-constexpr int kAllFields = 0;
-constexpr int kLastField = 8;
-
-// Only blanks count as padding around the search text; tabs and other spacing are searched for.
-QString trimBlanks(const QString& text) {
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && text[begin] == u' ')
-        ++begin;
-    while (end > begin && text[end - 1] == u' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
-
-// An occurrence stands as a word when it starts the cell or follows a blank, and ends the cell or is
-// followed by one.
-bool standsAsWord(const QString& cell, qsizetype at, qsizetype length) {
-    const bool startsWord = at == 0 || cell[at - 1] == u' ';
-    const bool endsWord = at + length == cell.size() || cell[at + length] == u' ';
-    return startsWord && endsWord;
-}
-
-struct SearchOptions {
-    QString text;    // as typed
-    QString trimmed; // blanks removed at both ends
-    bool anyPart = false;
-    bool wholeOnly = false;
-};
-
-struct CellTest {
-    bool candidate = false; // the text is there in the chosen kind
-    bool match = false;     // ...and, when whole matches are asked for, as a whole
-    QString matched;        // what the question quotes: the occurrence, or the whole cell
-};
-
-// Case-insensitive comparison works character by character here, so positions in the cell stay valid even
-// for letters whose upper case is longer (ß).
-CellTest testCell(const QString& cell, const SearchOptions& o) {
-    CellTest result;
-    if (o.anyPart) {
-        const qsizetype p = cell.indexOf(o.text, 0, Qt::CaseInsensitive);
-        if (p < 0) return result;
-        result.candidate = true;
-        result.matched = cell.mid(p, o.text.size());
-        if (!o.wholeOnly) {
-            result.match = true;
-            return result;
-        }
-        // The first occurrence is the one offered when nothing better turns up, but a later one that stands
-        // as a word makes the cell a match: "Banking Bank" holds the word bank.
-        for (qsizetype at = p; at >= 0; at = cell.indexOf(o.text, at + 1, Qt::CaseInsensitive))
-            if (standsAsWord(cell, at, o.text.size())) {
-                result.match = true;
-                break;
-            }
-        return result;
-    }
-    if (QStringView(cell).left(o.trimmed.size()).compare(o.trimmed, Qt::CaseInsensitive) != 0) return result;
-    result.candidate = true;
-    result.matched = cell;
-    result.match = !o.wholeOnly || cell.compare(o.trimmed, Qt::CaseInsensitive) == 0;
-    return result;
-}
-
-} // namespace
 
 frmFind::frmFind(GridOperations& grid, QWidget* parent) : QDialog(parent), grid_(grid) {
     setObjectName(QStringLiteral("frmFind"));
@@ -207,15 +136,15 @@ void frmFind::SetComboBox(bool bInitial) {
     try {
         if (bInitial) {
             txtFindContent->clear();
-            cmbFieldToLookIn->addItems(kFieldList);
+            cmbFieldToLookIn->addItems(kFindFieldList);
         } else {
             cmbFieldToLookIn->setFocus(Qt::OtherFocusReason);
         }
         const int column = grid_.currentColumn();
-        const int entry = column >= 1 && column <= kLastField ? column : kAllFields;
+        const int entry = column >= 1 && column <= kFindLastField ? column : kFindAllFields;
         cmbFieldToLookIn->setCurrentIndex(entry);
         // A text typed over the list earlier is replaced even when the entry itself stays the same.
-        cmbFieldToLookIn->setEditText(kFieldList[entry]);
+        cmbFieldToLookIn->setEditText(kFindFieldList[entry]);
     } catch (const Error& e) {
         reportError(e, QStringLiteral("SetComboBox of Form frmFind"));
     } catch (const std::exception& e) {
@@ -224,7 +153,7 @@ void frmFind::SetComboBox(bool bInitial) {
 }
 
 bool frmFind::ComboboxDataNotFound() const {
-    return !kFieldList.contains(cmbFieldToLookIn->currentText());
+    return !kFindFieldList.contains(cmbFieldToLookIn->currentText());
 }
 
 void frmFind::txtFindContent_Change() {
@@ -256,13 +185,9 @@ void frmFind::btnFind_Click() {
 void frmFind::runSearch() {
     // Find is only enabled while the text is one of the entries, so the field is taken from the text: a
     // typed entry counts as much as a chosen one.
-    const int field = std::max(int(kFieldList.indexOf(cmbFieldToLookIn->currentText())), kAllFields);
-    const bool allFields = field == kAllFields;
-    SearchOptions options;
-    options.text = txtFindContent->text();
-    options.trimmed = trimBlanks(options.text);
-    options.anyPart = chkAnyPartOfField->isChecked();
-    options.wholeOnly = chkWholeFieldOnly->isChecked();
+    const int field = std::max(int(kFindFieldList.indexOf(cmbFieldToLookIn->currentText())), kFindAllFields);
+    const bool allFields = field == kFindAllFields;
+    const FindOptions options(txtFindContent->text(), chkAnyPartOfField->isChecked(), chkWholeFieldOnly->isChecked());
 
     // While it searches, the pointer is the window's own icon.
     std::optional<BusyProgress> busy;

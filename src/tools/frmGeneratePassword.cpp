@@ -2,6 +2,7 @@
 #include "tools/frmGeneratePassword.h"
 
 #include "platform/Desktop.h"
+#include "tools/PasswordGenerator.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -13,18 +14,15 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QVBoxLayout>
 
 namespace kv {
 
-const QString frmGeneratePassword::kLetters = QStringLiteral("abcdefghijklmnopqrstuvwxy");
-const QString frmGeneratePassword::kDigits = QStringLiteral("012345678");
+const QString frmGeneratePassword::kLetters = kGeneratorLetters;
+const QString frmGeneratePassword::kDigits = kGeneratorDigits;
 
 namespace {
 
-constexpr int kShortest = 6;
-constexpr int kLongest = 15;
 
 // The hourglass while a password is made.
 struct WaitCursor {
@@ -33,13 +31,6 @@ struct WaitCursor {
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
-
-QChar letter(QRandomGenerator& random) {
-    return frmGeneratePassword::kLetters.at(random.bounded(25));
-}
-QChar digit(QRandomGenerator& random) {
-    return frmGeneratePassword::kDigits.at(random.bounded(9));
-}
 
 void useVerdana(QWidget* widget, qreal pointSize = 0) {
     QFont font = widget->font();
@@ -51,32 +42,12 @@ void useVerdana(QWidget* widget, qreal pointSize = 0) {
 } // namespace
 
 QString frmGeneratePassword::makePassword(int charSet, double length, QRandomGenerator& random) {
-    QString password;
-    while (password.size() < length) {
-        switch (charSet) {
-        case 1:
-            password += letter(random);
-            break;
-        case 2: {
-            // The password so far is read as a number and written back without leading zeros before the
-            // next digit is added, so a finished digit password never begins with 0.
-            const qulonglong sofar = password.isEmpty() ? 0 : password.toULongLong();
-            password = QString::number(sofar) + digit(random);
-            break;
-        }
-        default:
-            password += random.bounded(2) == 1 ? digit(random) : letter(random);
-            break;
-        }
-    }
-    return password;
+    return generatePassword(charSet == 1 ? GeneratorSet::Letters : charSet == 2 ? GeneratorSet::Digits : GeneratorSet::Mixed,
+                            length, random);
 }
 
 double frmGeneratePassword::lengthValue(const QString& text) {
-    static const QRegularExpression leadingNumber(
-        QStringLiteral("^\\s*([+-]?(?:\\d+\\.?\\d*|\\.\\d+)(?:[eE][+-]?\\d+)?)"));
-    const QRegularExpressionMatch match = leadingNumber.match(text);
-    return match.hasMatch() ? match.captured(1).toDouble() : 0.0;
+    return generatorLengthValue(text);
 }
 
 frmGeneratePassword::frmGeneratePassword(QWidget* parent) : QDialog(parent) {
@@ -93,10 +64,10 @@ frmGeneratePassword::frmGeneratePassword(QWidget* parent) : QDialog(parent) {
     cmbNumOfChar_->setEditable(true);
     cmbNumOfChar_->setInsertPolicy(QComboBox::NoInsert);
     cmbNumOfChar_->clearEditText();
-    for (int n = kShortest; n <= kLongest; ++n)
+    for (int n = kShortestGenerated; n <= kLongestGenerated; ++n)
         cmbNumOfChar_->addItem(QString::number(n));
     cmbNumOfChar_->setCurrentIndex(0);
-    cmbNumOfChar_->setEditText(QString::number(kShortest));
+    cmbNumOfChar_->setEditText(QString::number(kShortestGenerated));
     lblNumOfChar_->setBuddy(cmbNumOfChar_);
 
     Option1_ = new QRadioButton(QStringLiteral("Letters"), this);
@@ -194,7 +165,7 @@ void frmGeneratePassword::Option3_Click() {
 
 bool frmGeneratePassword::cmbNumOfChar_Validate() {
     const double value = lengthValue(cmbNumOfChar_->currentText());
-    if (value >= kShortest && value <= kLongest) return true;
+    if (generatorLengthAccepted(value)) return true;
     validating_ = true;
     desktop().message(QStringLiteral("Please select 6 to 15 characters!"), {}, Buttons::Ok, Icon::Information);
     validating_ = false;

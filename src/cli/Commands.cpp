@@ -1,0 +1,665 @@
+#include "cli/Commands.h"
+
+#include "cli/Output.h"
+#include "cli/Secrets.h"
+#include "cli/Session.h"
+#include "exchange/DataFileCopy.h"
+#include "exchange/ExportWriter.h"
+#include "exchange/ImportRun.h"
+#include "exchange/OldKeyvaleFile.h"
+#include "exchange/OtherDatabase.h"
+#include "platform/Desktop.h"
+#include "platform/Error.h"
+#include "startup/modAdmin.h"
+#include "startup/modKeyvale.h"
+#include "store/DateText.h"
+#include "store/RecordStore.h"
+#include "store/Recordset.h"
+#include "store/Schema.h"
+#include "store/modDBstuff.h"
+#include "tools/FindMatch.h"
+#include "tools/PasswordGenerator.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <QTimer>
+#include <QFile>
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+namespace kv::cli {
+
+namespace {
+
+using Option = QCommandLineOption;
+
+const QString kClipboardSeconds = QStringLiteral("30");
+
+// The fields a command names, by RecordColumn, with the JSON keys and the field names of --field.
+struct FieldName {
+    int column;
+    const char* key;
+};
+constexpr FieldName kFieldNames[] = {
+    {kGroupNameColumn, "group"},         {kWebsiteColumn, "site"},
+    {kUserIdColumn, "user-id"},          {kPasswordColumn, "password"},
+    {kDescriptionColumn, "description"}, {kDateChangedColumn, "date"},
+    {kPriorUserIdColumn, "prior-user-id"}, {kPriorPasswordColumn, "prior-password"},
+};
+
+QString keyOf(int column) {
+    for (const FieldName& f : kFieldNames)
+        if (f.column == column) return QString::fromLatin1(f.key);
+    return {};
+}
+
+// What a listing shows of a record: never a password.
+const int kListed[] = {kGroupNameColumn, kWebsiteColumn, kUserIdColumn, kDescriptionColumn, kDateChangedColumn};
+
+QStringList listedFields(const RecordCells& r) {
+    QStringList fields;
+    for (const int c : kListed)
+        fields << r[c];
+    return fields;
+}
+
+QJsonObject recordJson(const RecordCells& r, bool withPassword) {
+    QJsonObject o;
+    o.insert(QStringLiteral("id"), r[kChildAutoIdColumn].toLongLong());
+    for (const FieldName& f : kFieldNames) {
+        if ((f.column == kPasswordColumn || f.column == kPriorPasswordColumn) && !withPassword) continue;
+        o.insert(QString::fromLatin1(f.key), r[f.column]);
+    }
+    return o;
+}
+
+sql::Connection& connection() {
+    if (!gDBConnection) throw noObject();
+    return *gDBConnection;
+}
+
+std::optional<QString> groupOption(const QCommandLineParser& p) {
+    return p.isSet(QStringLiteral("group")) ? std::optional<QString>(p.value(QStringLiteral("group"))) : std::nullopt;
+}
+
+QString oneArgument(const QCommandLineParser& p, const char* what) {
+    const QStringList args = p.positionalArguments();
+    if (args.size() != 1)
+        throw CommandFailure{kExitUsage, QStringLiteral("Give one %1 (see --help)").arg(QLatin1String(what))};
+    return args.front();
+}
+
+// The one record stored for a web site (in a group when one is named). A site that is not unique is
+// refused with its candidates rather than guessed.
+RecordCells namedRecord(const QString& site, const std::optional<QString>& group) {
+    std::vector<RecordCells> matches;
+    forEachRecord(connection(), {group, site}, [&](const RecordCells& r) {
+        matches.push_back(r);
+        return true;
+    });
+    if (matches.empty())
+        throw CommandFailure{kExitNotFound, group ? QStringLiteral("No record for web site '%1' in group '%2'").arg(site, *group)
+                                                  : QStringLiteral("No record for web site '%1'").arg(site)};
+    if (matches.size() > 1) {
+        QStringList candidates;
+        for (const RecordCells& r : matches)
+            candidates << QStringLiteral("'%1' (user ID '%2')").arg(r[kGroupNameColumn], r[kUserIdColumn]);
+        throw CommandFailure{kExitRefused, QStringLiteral("Web site '%1' is in %2 records: %3; name the group with "
+                                                          "--group")
+                                               .arg(site)
+                                               .arg(matches.size())
+                                               .arg(candidates.join(QStringLiteral(", ")))};
+    }
+    return matches.front();
+}
+
+std::unique_ptr<Recordset> recordById(const QString& id) {
+    auto rs = openRecordset(QStringLiteral("Select * from tblChildData Where ChildAutoID = ?"), {id.toLongLong()});
+    rs->moveFirst();
+    return rs;
+}
+
+// What SQLite's own check of every page says: "ok" when the file is sound.
+QStringList integrityCheck(sql::Connection& db) {
+    QStringList lines;
+    sql::Statement s(db, QStringLiteral("PRAGMA integrity_check"));
+    while (s.step())
+        lines << s.column(0).toString();
+    return lines;
+}
+
+// ---- generator
+
+void defineGenerator(QCommandLineParser& p) {
+    p.addOption(Option(QStringLiteral("length"), QStringLiteral("Characters, 6 to 15 (default 6)."), QStringLiteral("N"),
+                       QString::number(kShortestGenerated)));
+    p.addOption(Option(QStringLiteral("letters"), QStringLiteral("Letters only.")));
+    p.addOption(Option(QStringLiteral("digits"), QStringLiteral("Digits only.")));
+    p.addOption(Option(QStringLiteral("mixed"), QStringLiteral("Digits and letters (the default).")));
+}
+
+QString generated(const QCommandLineParser& p) {
+    const double length = generatorLengthValue(p.value(QStringLiteral("length")));
+    if (!generatorLengthAccepted(length))
+        throw CommandFailure{kExitUsage, QStringLiteral("Please select 6 to 15 characters!")};
+    const int kinds = int(p.isSet(QStringLiteral("letters"))) + int(p.isSet(QStringLiteral("digits"))) +
+                      int(p.isSet(QStringLiteral("mixed")));
+    if (kinds > 1) throw CommandFailure{kExitUsage, QStringLiteral("Choose one of --letters, --digits and --mixed")};
+    const GeneratorSet set = p.isSet(QStringLiteral("letters"))  ? GeneratorSet::Letters
+                             : p.isSet(QStringLiteral("digits")) ? GeneratorSet::Digits
+                                                                 : GeneratorSet::Mixed;
+    return generatePassword(set, length, *QRandomGenerator::system());
+}
+
+// ---- add and edit
+
+void defineRecordFields(QCommandLineParser& p, bool forAdd) {
+    p.addOption(Option(QStringLiteral("group"), forAdd ? QStringLiteral("The record's group name (required).")
+                                                       : QStringLiteral("The group of the record to change."),
+                       QStringLiteral("G")));
+    if (!forAdd)
+        p.addOption(Option(QStringLiteral("new-group"), QStringLiteral("Move the record to this group."),
+                           QStringLiteral("G")));
+    p.addOption(Option(QStringLiteral("site"), forAdd ? QStringLiteral("The web site.") : QStringLiteral("A new web site."),
+                       QStringLiteral("SITE")));
+    p.addOption(Option(QStringLiteral("user-id"), QStringLiteral("The user ID."), QStringLiteral("ID")));
+    p.addOption(Option(QStringLiteral("description"), QStringLiteral("The description."), QStringLiteral("TEXT")));
+    p.addOption(Option(QStringLiteral("create-group"), QStringLiteral("Create the group when it does not exist.")));
+    p.addOption(Option(QStringLiteral("password-prompt"),
+                       QStringLiteral("Ask for the record's password (or read it from the second line of standard "
+                                      "input with --password-stdin).")));
+    p.addOption(Option(QStringLiteral("generate"), QStringLiteral("Give the record a generated password.")));
+    defineGenerator(p);
+}
+
+// The record's new password, when the command line asks for one.
+std::optional<QString> recordPassword(const QCommandLineParser& p, Secrets& secrets) {
+    const bool typed = p.isSet(QStringLiteral("password-prompt"));
+    if (typed && p.isSet(QStringLiteral("generate")))
+        throw CommandFailure{kExitUsage, QStringLiteral("Give the password or --generate, not both")};
+    if (p.isSet(QStringLiteral("generate"))) return generated(p);
+    if (!typed) return std::nullopt;
+    const std::optional<QString> password = secrets.next(QStringLiteral("Record password: "));
+    if (!password)
+        throw CommandFailure{kExitUsage, secrets.fromStdin() ? QStringLiteral("No record password on standard input")
+                                                             : QStringLiteral("No terminal to ask for the password")};
+    return password;
+}
+
+void refuseUnstorable(const QString& value, const QString& what) {
+    const QString refusal = unstorableRefusal(value, what);
+    if (!refusal.isEmpty()) throw CommandFailure{kExitRefused, refusal};
+}
+
+// Makes sure the group exists, creating it only when asked to.
+void requireGroup(const QString& group, bool create) {
+    if (group.trimmed().isEmpty()) throw CommandFailure{kExitRefused, QStringLiteral("Please enter a Group Name!")};
+    Recordset& masterData = opened(gRsMasterData);
+    if (groupNameFound(masterData, group)) return;
+    if (!create)
+        throw CommandFailure{kExitNotFound, QStringLiteral("The Master Group Name does not exists. Give --create-group "
+                                                           "to create '%1'")
+                                                .arg(group)};
+    addGroupName(masterData, group);
+}
+
+int runAdd(CommandContext& c) {
+    const QCommandLineParser& p = c.parser;
+    if (!p.positionalArguments().isEmpty()) throw CommandFailure{kExitUsage, QStringLiteral("add takes options only")};
+    RecordCells cells;
+    cells[kGroupNameColumn] = p.value(QStringLiteral("group"));
+    cells[kWebsiteColumn] = p.value(QStringLiteral("site"));
+    cells[kUserIdColumn] = p.value(QStringLiteral("user-id"));
+    cells[kDescriptionColumn] = p.value(QStringLiteral("description"));
+    cells[kPasswordColumn] = recordPassword(p, c.secrets).value_or(QString());
+    refuseUnstorable(cells[kPasswordColumn], QStringLiteral("password"));
+    sql::Transaction transaction(connection());
+    requireGroup(cells[kGroupNameColumn], p.isSet(QStringLiteral("create-group")));
+    auto rs = openRecordset(QStringLiteral("Select * from tblChildData Where ChildAutoID = ?"), {-1});
+    storeNewRecord(*rs, cells);
+    transaction.commit();
+    if (p.isSet(QStringLiteral("generate"))) printText(cells[kPasswordColumn] + QLatin1Char('\n'));
+    return kExitOk;
+}
+
+int runEdit(CommandContext& c) {
+    const QCommandLineParser& p = c.parser;
+    const RecordCells before = namedRecord(oneArgument(p, "web site"), groupOption(p));
+    RecordChange change{{}, before[kUserIdColumn], before[kPasswordColumn]};
+    const auto take = [&](const char* option, int column) {
+        if (p.isSet(QLatin1String(option))) change.fields[column] = p.value(QLatin1String(option));
+    };
+    take("new-group", kGroupNameColumn);
+    take("site", kWebsiteColumn);
+    take("user-id", kUserIdColumn);
+    take("description", kDescriptionColumn);
+    const std::optional<QString> password = recordPassword(p, c.secrets);
+    if (password) {
+        refuseUnstorable(*password, QStringLiteral("password"));
+        if (*password != before[kPasswordColumn]) refuseUnstorable(before[kPasswordColumn], QStringLiteral("prior password"));
+        change.fields[kPasswordColumn] = password;
+    }
+    if (std::none_of(change.fields.begin(), change.fields.end(), [](const auto& f) { return f.has_value(); }))
+        throw CommandFailure{kExitUsage, QStringLiteral("Nothing to change (see --help)")};
+    sql::Transaction transaction(connection());
+    if (change.fields[kGroupNameColumn]) requireGroup(*change.fields[kGroupNameColumn], p.isSet(QStringLiteral("create-group")));
+    auto rs = recordById(before[kChildAutoIdColumn]);
+    storeRecordChange(*rs, change);
+    transaction.commit();
+    if (p.isSet(QStringLiteral("generate"))) printText(*password + QLatin1Char('\n'));
+    return kExitOk;
+}
+
+int runRm(CommandContext& c) {
+    const RecordCells record = namedRecord(oneArgument(c.parser, "web site"), groupOption(c.parser));
+    auto rs = recordById(record[kChildAutoIdColumn]);
+    rs->deleteCurrent();
+    return kExitOk;
+}
+
+// ---- reading
+
+int runLs(CommandContext& c) {
+    const QStringList args = c.parser.positionalArguments();
+    if (args.size() > 1) throw CommandFailure{kExitUsage, QStringLiteral("Give at most one group")};
+    const std::optional<QString> group = args.isEmpty() ? std::nullopt : std::optional<QString>(args.front());
+    if (group && !groupNames(connection()).contains(*group, Qt::CaseInsensitive))
+        throw CommandFailure{kExitNotFound, QStringLiteral("No group '%1'").arg(*group)};
+    const bool json = c.parser.isSet(QStringLiteral("json"));
+    QJsonArray list;
+    forEachRecord(connection(), {group, std::nullopt}, [&](const RecordCells& r) {
+        if (json)
+            list.append(recordJson(r, false));
+        else
+            printLine(listedFields(r));
+        return true;
+    });
+    if (json) printJson(QJsonDocument(list));
+    return kExitOk;
+}
+
+int runGroups(CommandContext& c) {
+    QHash<QString, qint64> counts;
+    sql::Statement s(connection(), QStringLiteral("SELECT GroupName, count(*) FROM tblChildData GROUP BY GroupName"));
+    while (s.step())
+        counts.insert(s.column(0).toString().toCaseFolded(), s.column(1).toLongLong());
+    QJsonArray list;
+    for (const QString& name : groupNames(connection())) {
+        const qint64 n = counts.value(name.toCaseFolded());
+        if (c.parser.isSet(QStringLiteral("json")))
+            list.append(QJsonObject{{QStringLiteral("name"), name}, {QStringLiteral("records"), n}});
+        else
+            printLine({name, QString::number(n)});
+    }
+    if (c.parser.isSet(QStringLiteral("json"))) printJson(QJsonDocument(list));
+    return kExitOk;
+}
+
+int runShow(CommandContext& c) {
+    const QCommandLineParser& p = c.parser;
+    const RecordCells r = namedRecord(oneArgument(p, "web site"), groupOption(p));
+    const bool withPassword = p.isSet(QStringLiteral("show-password"));
+    if (p.isSet(QStringLiteral("json"))) {
+        QJsonObject o = recordJson(r, false);
+        if (withPassword) o.insert(QStringLiteral("password"), r[kPasswordColumn]);
+        printJson(QJsonDocument(o));
+    } else {
+        const int shown[] = {kGroupNameColumn, kWebsiteColumn, kUserIdColumn, kDescriptionColumn, kDateChangedColumn,
+                             kPriorUserIdColumn};
+        for (const int column : shown)
+            printLine({keyOf(column), r[column]});
+        if (withPassword) printLine({keyOf(kPasswordColumn), r[kPasswordColumn]});
+    }
+    if (!p.isSet(QStringLiteral("copy"))) return kExitOk;
+    bool ok = false;
+    const int seconds = p.value(QStringLiteral("clear-after")).toInt(&ok);
+    if (!ok || seconds < 1) throw CommandFailure{kExitUsage, QStringLiteral("--clear-after takes a number of seconds")};
+    // The clipboard is served by this process: it stays until the password is cleared again.
+    desktop().setClipboardText(r[kPasswordColumn]);
+    std::fprintf(stderr, "keyvale-cli: the password is on the clipboard for %d seconds\n", seconds);
+    QTimer::singleShot(seconds * 1000, [] {
+        desktop().clearClipboardText();
+        QCoreApplication::quit();
+    });
+    QCoreApplication::exec();
+    return kExitOk;
+}
+
+int runSearch(CommandContext& c) {
+    const QCommandLineParser& p = c.parser;
+    const QString text = oneArgument(p, "search text");
+    if (trimBlanks(text).isEmpty()) throw CommandFailure{kExitUsage, QStringLiteral("Give a text to search for")};
+    const QString match = p.value(QStringLiteral("match"));
+    if (match != QLatin1String("begin") && match != QLatin1String("any") && match != QLatin1String("whole"))
+        throw CommandFailure{kExitUsage, QStringLiteral("--match is begin, any or whole")};
+    const FindOptions options(text, match == QLatin1String("any"), match == QLatin1String("whole"));
+    // Every field but the passwords, unless one field is named.
+    std::vector<int> columns;
+    const QString field = p.value(QStringLiteral("field"));
+    if (field == QLatin1String("all")) {
+        columns = {kGroupNameColumn, kWebsiteColumn, kUserIdColumn, kDescriptionColumn, kDateChangedColumn,
+                   kPriorUserIdColumn};
+    } else {
+        for (const FieldName& f : kFieldNames)
+            if (field == QLatin1String(f.key)) columns = {f.column};
+        if (columns.empty())
+            throw CommandFailure{kExitUsage, QStringLiteral("Unknown field '%1' (see --help)").arg(field)};
+    }
+    const bool secretField = std::any_of(columns.begin(), columns.end(), [](int column) {
+        return column == kPasswordColumn || column == kPriorPasswordColumn;
+    });
+    // The matches are few: they are kept and put in the grid's order at the end.
+    std::map<qint64, RecordCells> found;
+    scanRecords(connection(), secretField, [&](qint64 place, const RecordCells& r) {
+        for (const int column : columns) {
+            const QString cell = column == kDateChangedColumn ? displayedDate(r[column]) : r[column];
+            if (testCell(cell, options).match) {
+                found.emplace(place, r);
+                break;
+            }
+        }
+        return true;
+    });
+    if (p.isSet(QStringLiteral("json"))) {
+        QJsonArray list;
+        for (const auto& [place, r] : found)
+            list.append(recordJson(r, false));
+        printJson(QJsonDocument(list));
+        return kExitOk;
+    }
+    if (found.empty()) throw CommandFailure{kExitNotFound, QStringLiteral("Text not found!")};
+    for (const auto& [place, r] : found)
+        printLine(listedFields(r));
+    return kExitOk;
+}
+
+int runGenerate(CommandContext& c) {
+    printText(generated(c.parser) + QLatin1Char('\n'));
+    return kExitOk;
+}
+
+int runExport(CommandContext& c) {
+    const QCommandLineParser& p = c.parser;
+    if (p.isSet(QStringLiteral("html")) && p.isSet(QStringLiteral("text")))
+        throw CommandFailure{kExitUsage, QStringLiteral("Choose --html or --text")};
+    const bool text = p.isSet(QStringLiteral("text"));
+    const bool withPasswords = p.isSet(QStringLiteral("with-passwords"));
+    QString path = p.value(QStringLiteral("output"));
+    if (path.isEmpty()) {
+        const QString folder = gAppPath + QStringLiteral("Exports");
+        if (!QDir().mkpath(folder))
+            throw CommandFailure{kExitFailed, QStringLiteral("Could not Create Destination Folder. (%1)").arg(folder)};
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        path = folder + (text ? QStringLiteral("/ExportAsciiAll.txt") : QStringLiteral("/ExportHTMLall.htm"));
+    }
+    // The columns the window exports, in its order: the password only when asked for.
+    std::vector<int> columns{kGroupNameColumn, kWebsiteColumn, kUserIdColumn};
+    if (withPasswords) columns.push_back(kPasswordColumn);
+    columns.insert(columns.end(), {kDescriptionColumn, kDateChangedColumn});
+    static const QStringList kCaptions = {{}, QStringLiteral("Group Name"), QStringLiteral("Website"),
+                                          QStringLiteral("User ID"), QStringLiteral("Password"),
+                                          QStringLiteral("Description"), QStringLiteral("Date Changed")};
+    QStringList captions;
+    for (const int column : columns)
+        captions << kCaptions[column];
+    const QString htmlTemplate = text ? QString() : deliveredFile(gAppPath, QStringLiteral("KeyvaleTemplate.htm"));
+    ExportFile file(text ? ExportFormat::Text : ExportFormat::Html, path, htmlTemplate, captions);
+    qint64 count = 0;
+    scanRecords(connection(), withPasswords, [&](qint64 place, const RecordCells& r) {
+        QStringList cells;
+        for (const int column : columns)
+            cells << (column == kDateChangedColumn ? displayedDate(r[column]) : r[column]);
+        file.addRow(place, cells);
+        ++count;
+        return true;
+    });
+    file.finish();
+    std::fprintf(stderr, "keyvale-cli: %lld records exported to %s\n", count, QFile::encodeName(path).constData());
+    return kExitOk;
+}
+
+int runDbInfo(CommandContext& c) {
+    sql::Connection& db = connection();
+    qint64 count = 0;
+    {
+        sql::Statement s(db, QStringLiteral("SELECT count(*) FROM tblChildData"));
+        if (s.step()) count = s.column(0).toLongLong();
+    }
+    const qint64 groups = groupNames(db).size();
+    QString schema = QStringLiteral("ok");
+    try {
+        checkDeliveredTables(db);
+    } catch (const Error& e) {
+        schema = e.description();
+    }
+    const QStringList integrity = integrityCheck(db);
+    const QString file = databaseFile(c.session.dataFolder());
+    const qint64 size = QFileInfo(file).size();
+    if (c.parser.isSet(QStringLiteral("json"))) {
+        printJson(QJsonDocument(QJsonObject{{QStringLiteral("file"), file},
+                                            {QStringLiteral("records"), count},
+                                            {QStringLiteral("groups"), groups},
+                                            {QStringLiteral("size"), size},
+                                            {QStringLiteral("schema"), schema},
+                                            {QStringLiteral("integrity"), integrity.join(QLatin1Char(' '))}}));
+    } else {
+        printLine({QStringLiteral("file"), file});
+        printLine({QStringLiteral("records"), QString::number(count)});
+        printLine({QStringLiteral("groups"), QString::number(groups)});
+        printLine({QStringLiteral("size"), QString::number(size)});
+        printLine({QStringLiteral("schema"), schema});
+        printLine({QStringLiteral("integrity"), integrity.join(QLatin1Char(' '))});
+    }
+    const bool sound = schema == QLatin1String("ok") && integrity == QStringList{QStringLiteral("ok")};
+    return sound ? kExitOk : kExitRefused;
+}
+
+int runBackup(CommandContext& c) {
+    const QString folder = oneArgument(c.parser, "folder");
+    if (!QFileInfo(folder).isDir()) throw CommandFailure{kExitNotFound, QStringLiteral("No folder %1").arg(folder)};
+    backupDatabase(folder);
+    std::fprintf(stderr, "keyvale-cli: backed up to %s\n", QFile::encodeName(backupFile(folder)).constData());
+    return kExitOk;
+}
+
+int runRestore(CommandContext& c) {
+    QString path = oneArgument(c.parser, "backup file");
+    if (QFileInfo(path).isDir()) path = backupFile(path);
+    if (!QFileInfo::exists(path)) throw CommandFailure{kExitNotFound, QStringLiteral("No backup %1").arg(path)};
+    try {
+        checkBackupFile(path);
+        // A backup that opens may still be damaged further in: every page is read before it replaces anything.
+        const QStringList problems = integrityCheck(*sql::Connection::open(path, kDatabasePassword));
+        if (problems != QStringList{QStringLiteral("ok")}) throw Error(err::NotADatabase, problems.join(QLatin1Char(' ')));
+    } catch (const Error& e) {
+        throw CommandFailure{kExitRefused, QStringLiteral("%1 is not a sound Keyvale backup (%2); nothing was restored")
+                                               .arg(path, e.description())};
+    }
+    restoreDatabase(path);
+    std::fprintf(stderr, "keyvale-cli: restored from %s\n", QFile::encodeName(path).constData());
+    return kExitOk;
+}
+
+int runPasswd(CommandContext& c) {
+    const std::optional<QString> first = c.secrets.next(QStringLiteral("New Password: "));
+    const std::optional<QString> second = c.secrets.next(QStringLiteral("Re-Enter: "));
+    if (!first || !second) throw CommandFailure{kExitUsage, QStringLiteral("The new password was not given twice")};
+    if (*first != *second)
+        throw CommandFailure{kExitRefused, QStringLiteral("New Password and Re-enter Password do not match!")};
+    // A database whose rules were never set has none to check.
+    if (sql::Statement(connection(), QStringLiteral("SELECT 1 FROM tbladmin")).step()) GetAdminInfo();
+    switch (ChangeMasterPassword(*first)) {
+    case PasswordChange::Changed:
+        return kExitOk;
+    case PasswordChange::Refused:
+        return kExitRefused; // the rule's message has been shown
+    case PasswordChange::NotStored:
+        break;
+    }
+    return kExitFailed;
+}
+
+// ---- imports
+
+// The next secret, or the usage failure that says it is missing.
+QString requiredSecret(Secrets& secrets, const QString& prompt, const QString& what) {
+    const std::optional<QString> secret = secrets.next(prompt);
+    if (!secret)
+        throw CommandFailure{kExitUsage, secrets.fromStdin() ? QStringLiteral("No %1 on standard input").arg(what)
+                                                             : QStringLiteral("No terminal to ask for the %1").arg(what)};
+    return *secret;
+}
+
+int reportRun(const ImportRun& run) {
+    if (run.error) throw *run.error;
+    std::fprintf(stderr, "keyvale-cli: %d records imported\n", run.imported);
+    if (!run.skipped.isEmpty()) {
+        QStringList numbers;
+        for (const int n : run.skipped)
+            numbers << QString::number(n);
+        std::fprintf(stderr,
+                     "keyvale-cli: not imported, because Keyvale can not store their text unchanged: records %s\n",
+                     numbers.join(QStringLiteral(", ")).toLocal8Bit().constData());
+    }
+    return kExitOk;
+}
+
+int runImport4x(CommandContext& c) {
+    const QString path = oneArgument(c.parser, "4.x data file");
+    QFile device(path);
+    if (!device.open(QIODevice::ReadOnly)) throw CommandFailure{kExitNotFound, QStringLiteral("Cannot read %1").arg(path)};
+    const OldKeyvaleFile file(device);
+    if (!file.hasHeader())
+        throw CommandFailure{kExitRefused, QStringLiteral("The Keyvale file dated version 4.x or older is too short to "
+                                                          "hold its header record. Nothing was imported.")};
+    const QString typed = trimBlanks(requiredSecret(c.secrets, QStringLiteral("Old password: "),
+                                                    QStringLiteral("old password")))
+                              .toUpper();
+    if (typed.isEmpty() || typed != file.oldPassword())
+        throw CommandFailure{kExitWrongPassword, QStringLiteral("Invalid Password - Import Failed!")};
+    return reportRun(importOldRecords(file, connection(), storedDateNow()));
+}
+
+int runImportDb(CommandContext& c) {
+    const QCommandLineParser& p = c.parser;
+    const QString folder = oneArgument(p, "data folder");
+    const QStringList sites = p.values(QStringLiteral("site"));
+    if (sites.isEmpty() && !p.isSet(QStringLiteral("all")))
+        throw CommandFailure{kExitUsage, QStringLiteral("Name the records with --site, or give --all")};
+    if (sameFolder(folder, gDataFolder))
+        throw CommandFailure{kExitRefused, QStringLiteral("Cannot select the current Keyvale database.")};
+    if (!QFileInfo(databaseFile(folder)).isFile())
+        throw CommandFailure{kExitNotFound, QStringLiteral("No Keyvale database in %1").arg(folder)};
+    std::unique_ptr<OtherDatabase> other;
+    try {
+        other = std::make_unique<OtherDatabase>(folder);
+    } catch (const Error& e) {
+        if (!OtherDatabase::isNotKeyvaleDatabase(e)) throw;
+        throw CommandFailure{kExitRefused, QStringLiteral("The file ") + databaseFile(folder) +
+                                               QStringLiteral(" is not a Keyvale database, or not one Keyvale can open.")};
+    }
+    const QString typed = requiredSecret(c.secrets, QStringLiteral("Password of the other database: "),
+                                         QStringLiteral("other database's password"));
+    if (typed.toUpper() != other->masterPassword())
+        throw CommandFailure{kExitWrongPassword, QStringLiteral("Invalid Password!")};
+    // The rows in the other database's order; every site named must be there.
+    Recordset& records = other->records();
+    QList<int> bookmarks;
+    QSet<QString> seen;
+    const int website = records.fieldIndex(QStringLiteral("Website"));
+    records.scan([&](Recordset::Bookmark bookmark, const Recordset::ScanRow& row) {
+        const QString site = row.field(website).toString();
+        const bool named = std::any_of(sites.begin(), sites.end(),
+                                       [&](const QString& s) { return s.compare(site, Qt::CaseInsensitive) == 0; });
+        if (p.isSet(QStringLiteral("all")) || named) {
+            bookmarks << bookmark;
+            seen.insert(site.toCaseFolded());
+        }
+        return true;
+    });
+    for (const QString& site : sites)
+        if (!seen.contains(site.toCaseFolded()))
+            throw CommandFailure{kExitNotFound, QStringLiteral("No record for web site '%1' in %2").arg(site, folder)};
+    std::sort(bookmarks.begin(), bookmarks.end());
+    return reportRun(importSelectedRows(records, bookmarks, connection()));
+}
+
+void json(QCommandLineParser& p) {
+    p.addOption(Option(QStringLiteral("json"), QStringLiteral("Print one JSON document.")));
+}
+void groupFilter(QCommandLineParser& p) {
+    p.addOption(Option(QStringLiteral("group"), QStringLiteral("The record's group, where the site is in several."),
+                       QStringLiteral("G")));
+}
+
+} // namespace
+
+const std::vector<Command>& commands() {
+    static const std::vector<Command> all = {
+        {"ls", "List the records (of one group), without passwords.", "[GROUP]", false, true, json, runLs},
+        {"groups", "List the group names with their record counts.", "", false, true, json, runGroups},
+        {"show", "Show one record; the password only when asked for.", "SITE", false, true,
+         [](QCommandLineParser& p) {
+             json(p);
+             groupFilter(p);
+             p.addOption(Option(QStringLiteral("show-password"), QStringLiteral("Print the password too.")));
+             p.addOption(Option(QStringLiteral("copy"), QStringLiteral("Put the password on the clipboard.")));
+             p.addOption(Option(QStringLiteral("clear-after"),
+                                QStringLiteral("Seconds until the clipboard is cleared (default 30)."),
+                                QStringLiteral("N"), kClipboardSeconds));
+         },
+         runShow},
+        {"search", "List the records where a text is found.", "TEXT", false, true,
+         [](QCommandLineParser& p) {
+             json(p);
+             p.addOption(Option(QStringLiteral("field"),
+                                QStringLiteral("all (every field but the passwords), group, site, user-id, password, "
+                                               "description, date, prior-user-id or prior-password."),
+                                QStringLiteral("F"), QStringLiteral("all")));
+             p.addOption(Option(QStringLiteral("match"),
+                                QStringLiteral("begin (the field begins with it), any (anywhere in the field) or "
+                                               "whole (the whole field)."),
+                                QStringLiteral("KIND"), QStringLiteral("begin")));
+         },
+         runSearch},
+        {"add", "Add a record.", "", true, true, [](QCommandLineParser& p) { defineRecordFields(p, true); }, runAdd},
+        {"edit", "Change a record; its prior user ID and password are kept.", "SITE", true, true,
+         [](QCommandLineParser& p) { defineRecordFields(p, false); }, runEdit},
+        {"rm", "Delete a record.", "SITE", true, true, groupFilter, runRm},
+        {"generate", "Print a generated password.", "", false, false, defineGenerator, runGenerate},
+        {"export", "Export every record to HTML (the default) or text.", "", false, true,
+         [](QCommandLineParser& p) {
+             p.addOption(Option(QStringLiteral("html"), QStringLiteral("HTML through the template.")));
+             p.addOption(Option(QStringLiteral("text"), QStringLiteral("Plain text.")));
+             p.addOption(Option(QStringLiteral("with-passwords"), QStringLiteral("Include the Password column.")));
+             p.addOption(Option({QStringLiteral("o"), QStringLiteral("output")},
+                                QStringLiteral("The file (default: the Exports folder)."), QStringLiteral("FILE")));
+         },
+         runExport},
+        {"db-info", "Records, groups, file size, schema and integrity checks.", "", false, true, json, runDbInfo},
+        {"backup", "Copy the database to keyvale.bak in a folder.", "FOLDER", true, true, [](QCommandLineParser&) {},
+         runBackup},
+        {"restore", "Replace the database with a checked backup.", "FILE", true, true, [](QCommandLineParser&) {},
+         runRestore},
+        {"passwd", "Change the master password.", "", true, true, [](QCommandLineParser&) {}, runPasswd},
+        {"import-4x", "Import every record of a 4.x data file under IMPORTED DATA.", "FILE", true, true,
+         [](QCommandLineParser&) {}, runImport4x},
+        {"import-db", "Import records of another data folder's database.", "FOLDER", true, true,
+         [](QCommandLineParser& p) {
+             p.addOption(Option(QStringLiteral("site"), QStringLiteral("Import the records of this web site (repeat)."),
+                                QStringLiteral("SITE")));
+             p.addOption(Option(QStringLiteral("all"), QStringLiteral("Import every record.")));
+         },
+         runImportDb},
+    };
+    return all;
+}
+
+} // namespace kv::cli

@@ -1,0 +1,339 @@
+// keyvale-cli as a user runs it: the built program on a temporary data folder, the master password on
+// standard input, the database checked with the core's own reader.
+#include "exchange/ExportWriter.h"
+#include "platform/InstanceLock.h"
+#include "startup/modKeyvale.h"
+#include "store/Cipher.h"
+#include "store/DateText.h"
+#include "store/RecordStore.h"
+#include "store/Sqlite.h"
+#include "store/modDBstuff.h"
+#include "support/OldKeyvaleWriter.h"
+#include "support/TempAppFolder.h"
+
+#include <QProcess>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace kv;
+
+namespace {
+
+const QString kProgram = QStringLiteral(KEYVALE_BUILD_DIR "/keyvale-cli");
+const QByteArray kMaster = "Open Sesame";
+
+struct Result {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+// A temporary data folder whose master password is kMaster, with the database closed again.
+struct CliFolder {
+    test::TempAppFolder folder;
+    CliFolder() {
+        gMasterPassword = QString::fromLatin1(kMaster).toUpper();
+        gRecoveryQuestion = QStringLiteral("Q");
+        gRecoveryAnswer = QStringLiteral("A");
+        SaveMasterPassword();
+        test::resetProgramState();
+    }
+    QString path() const { return folder.path(); }
+
+    Result run(QStringList args, const QByteArray& input = kMaster + "\n") const {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("KEYVALE_APP_DIR"));
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        process.setProcessEnvironment(env);
+        args.replaceInStrings(QStringLiteral("%APP%"), path());
+        if (!args.contains(QStringLiteral("--app-dir"))) args << QStringLiteral("--app-dir") << path();
+        process.start(kProgram, args);
+        process.write(input);
+        process.closeWriteChannel();
+        if (!process.waitForFinished(30000)) process.kill();
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    std::vector<RecordCells> stored() const {
+        auto connection = sql::Connection::open(folder.database(), kDatabasePassword);
+        std::vector<RecordCells> all;
+        forEachRecord(*connection, {}, [&](const RecordCells& r) {
+            all.push_back(r);
+            return true;
+        });
+        return all;
+    }
+};
+
+QString listed(const RecordCells& r) {
+    return QStringList{r[kGroupNameColumn], r[kWebsiteColumn], r[kUserIdColumn], r[kDescriptionColumn],
+                       r[kDateChangedColumn]}
+               .join(QLatin1Char('\t')) +
+           QLatin1Char('\n');
+}
+
+} // namespace
+
+class CliTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        QVERIFY2(QFileInfo::exists(kProgram), "keyvale-cli is not built");
+        // The lock this test takes in place of a window listens in the user's runtime folder.
+        qputenv("XDG_RUNTIME_DIR", runtime_.path().toLocal8Bit());
+    }
+
+    void addListShowSearchEditExportRemove() {
+        CliFolder f;
+        // A record typed on standard input, in a group made for it; another with a generated password.
+        Result r = f.run({"add", "--group", "Bank", "--create-group", "--site", "www.bank.example", "--user-id", "ann",
+                          "--description", "Main\taccount", "--password-prompt", "--password-stdin"},
+                         kMaster + "\nhunter2\n");
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.err.isEmpty() && r.out.isEmpty(), qPrintable(r.err));
+        r = f.run({"add", "--group", "Mail", "--create-group", "--site", "mail.example", "--user-id", "bob",
+                   "--generate", "--length", "8", "--letters", "--password-stdin"});
+        QCOMPARE(r.code, 0);
+        const QString generated = r.out.trimmed();
+        QVERIFY2(QRegularExpression("^[a-y]{8}$").match(generated).hasMatch(), qPrintable(generated));
+
+        std::vector<RecordCells> rows = f.stored();
+        QCOMPARE(rows.size(), std::size_t(2));
+        QCOMPARE(rows[0][kPasswordColumn], QStringLiteral("hunter2"));
+        QCOMPARE(rows[1][kPasswordColumn], generated);
+
+        // Listing and search never show a password; a tab inside a value keeps the record on one line.
+        r = f.run({"ls", "--password-stdin"});
+        QCOMPARE(r.code, 0);
+        QString bankLine = listed(rows[0]);
+        bankLine.replace(QStringLiteral("Main\taccount"), QStringLiteral("Main\\taccount"));
+        QCOMPARE(r.out, bankLine + listed(rows[1]));
+        r = f.run({"search", "BANK", "--match", "any", "--password-stdin"});
+        QCOMPARE(r.out, bankLine);
+        r = f.run({"search", "hunter", "--field", "password", "--password-stdin"});
+        QCOMPARE(r.out, bankLine);
+        r = f.run({"search", "hunter", "--password-stdin"});
+        QCOMPARE(r.code, 4);
+        QCOMPARE(r.err, QStringLiteral("keyvale-cli: Text not found!\n"));
+
+        r = f.run({"show", "www.bank.example", "--show-password", "--password-stdin"});
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.endsWith(QStringLiteral("password\thunter2\n")), qPrintable(r.out));
+        r = f.run({"show", "www.bank.example", "--json", "--password-stdin"});
+        const QJsonObject shown = QJsonDocument::fromJson(r.out.toUtf8()).object();
+        QCOMPARE(shown.value("user-id").toString(), QStringLiteral("ann"));
+        QVERIFY(!shown.contains("password") && !r.out.contains("hunter2"));
+
+        // A change keeps the user ID and password it replaces, and is dated.
+        r = f.run({"edit", "www.bank.example", "--user-id", "ann.b", "--password-prompt", "--password-stdin"},
+                  kMaster + "\nsw0rdfish\n");
+        QCOMPARE(r.code, 0);
+        rows = f.stored();
+        QCOMPARE(rows[0][kUserIdColumn], QStringLiteral("ann.b"));
+        QCOMPARE(rows[0][kPriorUserIdColumn], QStringLiteral("ann"));
+        QCOMPARE(rows[0][kPasswordColumn], QStringLiteral("sw0rdfish"));
+        QCOMPARE(rows[0][kPriorPasswordColumn], QStringLiteral("hunter2"));
+        QCOMPARE(rows[0][kDescriptionColumn], QStringLiteral("Main\taccount"));
+        QVERIFY(!rows[0][kDateChangedColumn].isEmpty());
+
+        // The export is the window's export of every row, with the Password column only when asked for.
+        QTemporaryDir out;
+        const QString exported = out.filePath("all.txt"), expected = out.filePath("expected.txt");
+        r = f.run({"export", "--text", "--with-passwords", "-o", exported, "--password-stdin"});
+        QCOMPARE(r.code, 0);
+        QList<QStringList> cells;
+        for (const RecordCells& c : rows)
+            cells.append({c[kGroupNameColumn], c[kWebsiteColumn], c[kUserIdColumn], c[kPasswordColumn],
+                          c[kDescriptionColumn], displayedDate(c[kDateChangedColumn])});
+        writeExport(ExportFormat::Text, expected, {},
+                    {"Group Name", "Website", "User ID", "Password", "Description", "Date Changed"}, cells);
+        QCOMPARE(test::fileBytes(exported), test::fileBytes(expected));
+        QCOMPARE(QFile::permissions(exported) & (QFileDevice::ReadGroup | QFileDevice::ReadOther),
+                 QFileDevice::Permissions());
+
+        r = f.run({"rm", "mail.example", "--password-stdin"});
+        QCOMPARE(r.code, 0);
+        r = f.run({"ls", "--json", "--password-stdin"});
+        const QJsonArray left = QJsonDocument::fromJson(r.out.toUtf8()).array();
+        QCOMPARE(left.size(), 1);
+        QCOMPARE(left[0].toObject().value("site").toString(), QStringLiteral("www.bank.example"));
+        r = f.run({"groups", "--password-stdin"});
+        QCOMPARE(r.out, QStringLiteral("Bank\t1\nMail\t0\n"));
+    }
+
+    // Every refusal is one clear line and a non-zero exit, and leaves the database as it was.
+    void refusals_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QString>("setUp");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("line");
+        const QByteArray master = kMaster + "\n";
+        QTest::newRow("wrong password") << QStringList{"ls", "--password-stdin"} << QByteArray("open sesame!\n")
+                                        << "" << 3 << "Invalid Password!";
+        QTest::newRow("no password") << QStringList{"ls", "--password-stdin"} << QByteArray() << "" << 2
+                                     << "No master password on standard input";
+        QTest::newRow("window holds the lock")
+            << QStringList{"rm", "www.one.example", "--password-stdin"} << master << "lock" << 5
+            << "Keyvale is open on this data folder; close it or use the window";
+        QTest::newRow("ambiguous site")
+            << QStringList{"rm", "www.twice.example", "--password-stdin"} << master << "twice" << 5
+            << "Web site 'www.twice.example' is in 2 records: 'Bank' (user ID 'a'), 'Work' (user ID 'b'); name "
+               "the group with --group";
+        QTest::newRow("unknown site") << QStringList{"show", "nowhere.example", "--password-stdin"} << master << ""
+                                      << 4 << "No record for web site 'nowhere.example'";
+        QTest::newRow("unstorable password")
+            << QStringList{"edit", "www.one.example", "--password-prompt", "--password-stdin"}
+            << QByteArray(kMaster + "\nsnow\xE2\x98\x83man\n") << "" << 5
+            << QString::fromUtf8("The password contains characters that Keyvale can not store: \xE2\x98\x83");
+        QTest::newRow("group not there")
+            << QStringList{"add", "--group", "Nope", "--site", "x.example", "--password-stdin"} << master << "" << 4
+            << "The Master Group Name does not exists. Give --create-group to create 'Nope'";
+        QTest::newRow("empty group") << QStringList{"add", "--group", " ", "--site", "x.example", "--password-stdin"}
+                                     << master << "" << 5 << "Please enter a Group Name!";
+        QTest::newRow("not a Keyvale folder")
+            << QStringList{"ls", "--app-dir", "%APP%empty", "--password-stdin"} << master << "empty" << 4
+            << "No Keyvale database in %APP%empty/ (start Keyvale once, or name the folder with --app-dir)";
+        QTest::newRow("damaged backup") << QStringList{"restore", "%APP%bad/keyvale.bak", "--password-stdin"} << master
+                                        << "badbackup" << 5
+                                        << "%APP%bad/keyvale.bak is not a sound Keyvale backup";
+        QTest::newRow("short master password")
+            << QStringList{"passwd", "--password-stdin"} << QByteArray(kMaster + "\nab1\nab1\n") << "rules" << 5
+            << "The minimum length for a password is a length of 6";
+        QTest::newRow("clipboard without a display")
+            << QStringList{"show", "www.one.example", "--copy", "--password-stdin"} << master << "" << 1
+            << "No display to put the password on the clipboard (DISPLAY is not set)";
+        QTest::newRow("generator length") << QStringList{"generate", "--length", "16"} << QByteArray() << "" << 2
+                                          << "Please select 6 to 15 characters!";
+    }
+    void refusals() {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, input);
+        QFETCH(QString, setUp);
+        QFETCH(int, code);
+        QFETCH(QString, line);
+        CliFolder f;
+        QCOMPARE(f.run({"add", "--group", "Bank", "--create-group", "--site", "www.one.example", "--password-stdin"}).code,
+                 0);
+        InstanceLock window;
+        if (setUp == "lock") QCOMPARE(window.lock(f.path(), 0), InstanceLock::Outcome::Locked);
+        if (setUp == "twice") {
+            QCOMPARE(f.run({"add", "--group", "Bank", "--site", "www.twice.example", "--user-id", "a", "--password-stdin"}).code, 0);
+            QCOMPARE(f.run({"add", "--group", "Work", "--create-group", "--site", "www.twice.example", "--user-id", "b",
+                            "--password-stdin"})
+                         .code,
+                     0);
+        }
+        if (setUp == "empty") QVERIFY(QDir(f.path()).mkdir("empty"));
+        if (setUp == "badbackup") {
+            QVERIFY(QDir(f.path()).mkdir("bad"));
+            QByteArray damaged = test::fileBytes(f.folder.database());
+            damaged.replace(1024, 4096, QByteArray(4096, '\x5a'));
+            QVERIFY(test::writeFile(f.path() + "bad/keyvale.bak", damaged));
+        }
+        if (setUp == "rules") {
+            auto db = sql::Connection::open(f.folder.database(), kDatabasePassword);
+            db->execute("delete from tbladmin");
+            db->execute("insert into tbladmin (pwdLength, AlphaNumeric) values (?, ?)",
+                        {encipherField("6"), encipherField("NOS")});
+        }
+        const QByteArray before = test::fileBytes(f.folder.database());
+        const Result r = f.run(args, input);
+        QCOMPARE(r.code, code);
+        line.replace("%APP%", f.path());
+        QVERIFY2(r.err.startsWith("keyvale-cli: " + line), qPrintable(r.err));
+        QCOMPARE(r.err.count('\n'), 1);
+        QVERIFY(!r.err.contains(QString::fromLatin1(kMaster), Qt::CaseInsensitive));
+        QCOMPARE(test::fileBytes(f.folder.database()), before);
+    }
+
+    // Both imports append to the records that are there, under the rules of the windows' imports.
+    void imports() {
+        CliFolder f, other;
+        QCOMPARE(f.run({"add", "--group", "Bank", "--create-group", "--site", "www.one.example", "--password-stdin"}).code, 0);
+        for (const char* site : {"www.two.example", "www.three.example"})
+            QCOMPARE(other.run({"add", "--group", "Work", "--create-group", "--site", site, "--password-prompt",
+                                "--password-stdin"},
+                               kMaster + "\npw-" + site + "\n")
+                         .code,
+                     0);
+        QVERIFY(QDir(f.path()).mkdir("old"));
+        QVERIFY(test::writeOldKeyvaleFile(f.path() + "old/keyvale", "OLDPW", {{"old.example", "carl", "pw1"}}));
+
+        // The other database's own master password is asked after ours; a site it lacks imports nothing.
+        Result r = f.run({"import-db", other.path(), "--site", "www.nowhere.example", "--password-stdin"},
+                         kMaster + "\n" + kMaster + "\n");
+        QCOMPARE(r.code, 4);
+        r = f.run({"import-db", other.path(), "--site", "WWW.THREE.example", "--password-stdin"}, kMaster + "\nwrong\n");
+        QCOMPARE(r.code, 3);
+        QCOMPARE(f.stored().size(), std::size_t(1));
+        r = f.run({"import-db", other.path(), "--site", "WWW.THREE.example", "--password-stdin"},
+                  kMaster + "\n" + kMaster + "\n");
+        QCOMPARE(r.code, 0);
+        r = f.run({"import-4x", f.path() + "old/keyvale", "--password-stdin"}, kMaster + "\noldpw\n");
+        QCOMPARE(r.code, 0);
+
+        const std::vector<RecordCells> rows = f.stored();
+        QCOMPARE(rows.size(), std::size_t(3));
+        QCOMPARE(rows[1][kGroupNameColumn], QStringLiteral("IMPORTED DATA"));
+        QCOMPARE(rows[1][kPasswordColumn], QStringLiteral("pw1"));
+        QCOMPARE(rows[2][kWebsiteColumn], QStringLiteral("www.three.example"));
+        QCOMPARE(rows[2][kPasswordColumn], QStringLiteral("pw-www.three.example"));
+    }
+
+    // On a terminal the master password is asked three times without echo, then the command gives up.
+    void threeWrongPasswordsOnATerminal() {
+        CliFolder f;
+        int terminal = -1;
+        const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            const QByteArray program = QFile::encodeName(kProgram), folder = QFile::encodeName(f.path());
+            ::execl(program.constData(), "keyvale-cli", "ls", "--app-dir", folder.constData(), nullptr);
+            ::_exit(127);
+        }
+        QByteArray seen;
+        const auto waitFor = [&](const QByteArray& text, qsizetype times = 1) {
+            char buffer[256];
+            while (seen.count(text) < times) {
+                pollfd ready{terminal, POLLIN, 0};
+                if (::poll(&ready, 1, 20000) != 1) return false;
+                const ssize_t n = ::read(terminal, buffer, sizeof buffer);
+                if (n <= 0) return false;
+                seen.append(buffer, n);
+            }
+            return true;
+        };
+        for (int attempt = 1; attempt <= 3; ++attempt) {
+            QVERIFY2(waitFor("Enter Password: ", attempt), seen.constData());
+            QCOMPARE(::write(terminal, "not it\n", 7), ssize_t(7));
+        }
+        waitFor("giving up");
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ::close(terminal);
+        QVERIFY2(!seen.contains("not it"), seen.constData()); // never echoed
+        QCOMPARE(seen.count("Invalid Password!"), 3);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 3);
+    }
+
+private:
+    QTemporaryDir runtime_;
+};
+
+QTEST_GUILESS_MAIN(CliTest)
+#include "tst_cli.moc"
