@@ -5,6 +5,7 @@
 // program folder whose database is filled before it is opened. Shared by the grid and main-window tests.
 
 #include "mainwindow/RecordsGrid.h"
+#include "mainwindow/RecordsModel.h"
 #include "mainwindow/frmMain.h"
 #include "startup/frmPassword.h"
 #include "startup/modKeyvale.h"
@@ -47,7 +48,10 @@ struct GridDriver {
     }
 
     QTableView& view() const { return *driven->view(); }
-    QString shown(int row, int column) const { return driven->model()->index(row, column).data().toString(); }
+    // A cell's text as the grid has it, in a hidden column too (where the table gives nobody its text).
+    QString shown(int row, int column) const {
+        return static_cast<const RecordsModel*>(driven->model())->text(row, column);
+    }
     QStringList shownColumn(int column) const {
         QStringList out;
         for (int r = 0; r < driven->rowCount(); ++r)
