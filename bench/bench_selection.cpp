@@ -66,7 +66,8 @@ int measureSelection(const QString& folder, int records) {
     const int last = records - 1;
     bool ok = true;
 
-    ok &= timed("select_all_rows", records, grid, records, [&] { QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier); });
+    ok &= timed("select_all_rows", records, grid, records,
+                [&] { QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier); });
 
     clickSelector(view, 0, Qt::NoModifier);
     repaint(view);
@@ -75,7 +76,8 @@ int measureSelection(const QString& folder, int records) {
     clickCell(view, 0, 2, Qt::NoModifier);
     clickCell(view, last, 2, Qt::ShiftModifier);
     repaint(view);
-    ok &= timed("shift_space", records, grid, records, [&] { QTest::keyClick(view, Qt::Key_Space, Qt::ShiftModifier); });
+    ok &=
+        timed("shift_space", records, grid, records, [&] { QTest::keyClick(view, Qt::Key_Space, Qt::ShiftModifier); });
 
     return ok ? 0 : 1;
 }

@@ -28,8 +28,11 @@ struct Ending {
     QString stored;
 };
 
-const QList<Rec> kRecords = {Rec("Bank", "www.bank.example", "me", "pw1", "cheque", "2024-01-02 10:00:00", "old", "pw0"),
-                             Rec("Bank", "www.bank2.example", "you", "pw2"), Rec("Mail", "www.mail.example", "mo", "pw3")};
+const QList<Rec> kRecords = {
+    Rec("Bank", "www.bank.example", "me", "pw1", "cheque", "2024-01-02 10:00:00", "old", "pw0"),
+    Rec("Bank", "www.bank2.example", "you", "pw2"),
+    Rec("Mail", "www.mail.example", "mo", "pw3"),
+};
 
 // Everything the file holds, to see that nothing was stored.
 QList<QVariantList> everything(const MainWindowFixture& f) {

@@ -37,9 +37,12 @@ public:
     int number() const {
         if (!isValid()) return -1;
         switch (role_) {
-        case QAccessible::ColumnHeader: return childNumber(*view_, -1, section_);
-        case QAccessible::RowHeader: return childNumber(*view_, section_, -1);
-        default: return childNumber(*view_, index_.row(), index_.column());
+        case QAccessible::ColumnHeader:
+            return childNumber(*view_, -1, section_);
+        case QAccessible::RowHeader:
+            return childNumber(*view_, section_, -1);
+        default:
+            return childNumber(*view_, index_.row(), index_.column());
         }
     }
 
@@ -139,8 +142,7 @@ public:
     QStringList actionNames() const override { return {toggleAction()}; }
     QStringList keyBindingsForAction(const QString&) const override { return {}; }
     void doAction(const QString& name) override {
-        if (name == toggleAction() && isValid())
-            view_->selectionModel()->select(index_, QItemSelectionModel::Toggle);
+        if (name == toggleAction() && isValid()) view_->selectionModel()->select(index_, QItemSelectionModel::Toggle);
     }
 
 private:
@@ -175,14 +177,12 @@ public:
     }
     QString text(QAccessible::Text t) const override {
         // The table bears the name of the grid it belongs to.
-        const QWidget* named = view()->accessibleName().isEmpty() && view()->parentWidget() ? view()->parentWidget()
-                                                                                             : view();
+        const QWidget* named =
+            view()->accessibleName().isEmpty() && view()->parentWidget() ? view()->parentWidget() : view();
         return t == QAccessible::Description ? named->accessibleDescription()
                                              : (t == QAccessible::Name ? named->accessibleName() : QString());
     }
-    QRect rect() const override {
-        return view()->isVisible() ? globalRect(*view(), view()->rect()) : QRect();
-    }
+    QRect rect() const override { return view()->isVisible() ? globalRect(*view(), view()->rect()) : QRect(); }
     QAccessibleInterface* parent() const override {
         return QAccessible::queryAccessibleInterface(view()->parentWidget());
     }
@@ -230,7 +230,9 @@ public:
     QList<int> selectedColumns() const override;
     bool isRowSelected(int row) const override { return selectedRows().contains(row); }
     bool isColumnSelected(int column) const override { return selectedColumns().contains(column); }
-    bool selectRow(int row) override { return selectLine(row, QItemSelectionModel::Select | QItemSelectionModel::Rows); }
+    bool selectRow(int row) override {
+        return selectLine(row, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
     bool unselectRow(int row) override {
         return selectLine(row, QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
     }

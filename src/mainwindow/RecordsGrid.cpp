@@ -31,8 +31,8 @@ public:
     explicit GridView(RecordsGrid* grid) : QTableView(grid), grid_(grid) {
         // A screen reader that asked while the table was still being built got the plain table's interface,
         // which reads hidden columns out; it is dropped, so that the next question gets ours.
-        if (QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(this); iface && !isGridAccessible(iface))
-            QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(this);
+        if (iface && !isGridAccessible(iface)) QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
     }
 
     bool isEditing() const { return state() == EditingState; }
@@ -141,7 +141,7 @@ private:
             for (int c = range.left(); c <= range.right(); ++c)
                 if (!isColumnHidden(c)) {
                     QAccessibleEvent event(this, type);
-                    // Numbered as the table numbers its cells: a row of headers first, the row selectors first in a row.
+                    // Numbered as the table numbers its cells: a row of headers first, each row's selector first.
                     event.setChild((range.top() + 1) * (model()->columnCount() + 1) + c + 1);
                     QAccessible::updateAccessibility(&event);
                     return;
