@@ -236,6 +236,11 @@ private slots:
         QVERIFY(texts.contains("r2c2") && texts.contains("Col 2"));
         QCOMPARE(table->columnCount(), 2);
         QCOMPARE(f.view().model()->index(1, 1).data(), QVariant());
+        // Cells that span the shown columns are a selected row to a screen reader, as to the grid.
+        f.click(2, 0);
+        f.click(2, 2, Qt::ShiftModifier);
+        QCOMPARE(table->selectedRows(), QList<int>{2});
+        QVERIFY(table->isRowSelected(2) && !table->isRowSelected(1));
 
         f.grid.setColumnVisible(1, true);
         QVERIFY(f.accessibleTexts().contains("r1c1"));

@@ -228,7 +228,9 @@ public:
     }
     int selectedColumnCount() const override { return int(selectedColumns().size()); }
     QList<int> selectedColumns() const override;
-    bool isRowSelected(int row) const override { return selectedRows().contains(row); }
+    bool isRowSelected(int row) const override {
+        return selectionHoldsRow(view()->selectionModel()->selection(), shownColumns(*view()), row);
+    }
     bool isColumnSelected(int column) const override { return selectedColumns().contains(column); }
     bool selectRow(int row) override {
         return selectLine(row, QItemSelectionModel::Select | QItemSelectionModel::Rows);

@@ -23,6 +23,13 @@ std::vector<std::pair<int, int>> joined(std::vector<std::pair<int, int>> spans) 
     return out;
 }
 
+// Whether a stretch covers every shown column, as a row selector's click selects them.
+bool spansShownColumns(const QItemSelectionRange& range, const QList<int>& shownColumns) {
+    if (!range.isValid() || shownColumns.isEmpty()) return false;
+    const auto [leftmost, rightmost] = std::minmax_element(shownColumns.begin(), shownColumns.end());
+    return range.left() <= *leftmost && range.right() >= *rightmost;
+}
+
 } // namespace
 
 QList<int> shownColumns(const QTableView& view) {
@@ -34,17 +41,21 @@ QList<int> shownColumns(const QTableView& view) {
 }
 
 QList<int> rowsOfSelection(const QItemSelection& selection, const QList<int>& shownColumns, int rowLimit) {
-    if (shownColumns.isEmpty()) return {};
-    const auto [leftmost, rightmost] = std::minmax_element(shownColumns.begin(), shownColumns.end());
     std::vector<std::pair<int, int>> spans;
     for (const QItemSelectionRange& range : selection)
-        if (range.isValid() && range.left() <= *leftmost && range.right() >= *rightmost)
+        if (spansShownColumns(range, shownColumns))
             spans.emplace_back(range.top(), std::min(range.bottom(), rowLimit - 1));
     QList<int> rows;
     for (const auto& [first, last] : joined(std::move(spans)))
         for (int r = first; r <= last; ++r)
             rows.append(r);
     return rows;
+}
+
+bool selectionHoldsRow(const QItemSelection& selection, const QList<int>& shownColumns, int row) {
+    return std::any_of(selection.begin(), selection.end(), [&](const QItemSelectionRange& range) {
+        return range.top() <= row && row <= range.bottom() && spansShownColumns(range, shownColumns);
+    });
 }
 
 QItemSelection wholeRows(std::vector<std::pair<int, int>> spans, const QAbstractItemModel& model) {

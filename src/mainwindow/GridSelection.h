@@ -20,6 +20,8 @@ QList<int> shownColumns(const QTableView& view);
 // The rows below `rowLimit`, in order and each once, that the selection holds whole: a stretch that covers
 // every shown column selects its rows, as a click on a row selector does; cells alone select no row.
 QList<int> rowsOfSelection(const QItemSelection& selection, const QList<int>& shownColumns, int rowLimit);
+// Whether the selection holds `row` whole, in the same sense.
+bool selectionHoldsRow(const QItemSelection& selection, const QList<int>& shownColumns, int row);
 
 // Every column of the rows from first to last of each span, the spans overlapping or not, as the fewest
 // stretches they make together.
