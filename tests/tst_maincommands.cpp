@@ -200,6 +200,7 @@ private slots:
         QTest::newRow("find") << "mnuEditFind";
         QTest::newRow("options") << "mnuEditOptions";
         QTest::newRow("about") << "mnuHelpAbout";
+        QTest::newRow("import selection") << "mnuEditImportSelectData";
     }
     void sessionLockClosesAnOpenWindow() {
         QFETCH(QString, opener);
