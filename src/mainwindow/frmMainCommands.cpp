@@ -18,10 +18,10 @@
 #include "tools/frmFind.h"
 
 #include <QAction>
-#include <QStandardItemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QToolButton>
 #include <utility>
