@@ -222,6 +222,31 @@ private slots:
         QCOMPARE(f.desktop.messages(), QStringList());
     }
 
+    // The other database's passwords, deciphered in the grid, reach a screen reader only while the main
+    // window shows its Password columns.
+    void hiddenPasswordsStayHidden_data() {
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("columns hidden") << false;
+        QTest::newRow("columns shown") << true;
+    }
+    void hiddenPasswordsStayHidden() {
+        QFETCH(bool, shown);
+        OtherFolder other;
+        Fixture f;
+        f.form->viewFlags().ShowPasswordColumn = f.form->viewFlags().ShowPriorUserIDPassword = shown;
+        const QStringList passwords{"pa", "pc", "pd", "pa0"};
+        QStringList reached;
+        f.withWindow([&] {
+            f.typeFolder(other.dir.path());
+            f.getData("OTHER1PW");
+            const QStringList texts = f.selection().accessibleTexts();
+            QVERIFY(texts.contains("www.d-travel.example"));
+            for (const QString& p : passwords)
+                if (texts.contains(p)) reached << p;
+        });
+        QCOMPARE(reached, shown ? passwords : QStringList());
+    }
+
     // An error in the middle of the run ends it: the rows stored before it are kept, and the error reported.
     void errorInTheMiddle() {
         OtherFolder other;

@@ -5,6 +5,7 @@
 // program folder whose database is filled before it is opened. Shared by the grid and main-window tests.
 
 #include "mainwindow/RecordsGrid.h"
+#include "mainwindow/RecordsModel.h"
 #include "mainwindow/frmMain.h"
 #include "startup/frmPassword.h"
 #include "startup/modKeyvale.h"
@@ -16,6 +17,7 @@
 #include "support/TestClock.h"
 #include "support/Widgets.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
@@ -31,18 +33,35 @@ namespace kv::test {
 struct GridDriver {
     RecordsGrid* driven = nullptr;
 
+    // Every text a screen reader can reach in the table: its children's names, and the cells the table
+    // interface hands out for each row and column it counts.
+    QStringList accessibleTexts() const {
+        QAccessibleInterface* table = QAccessible::queryAccessibleInterface(&view());
+        QStringList texts;
+        for (int i = 0; i < table->childCount(); ++i)
+            if (QAccessibleInterface* child = table->child(i)) texts << child->text(QAccessible::Name);
+        QAccessibleTableInterface* cells = table->tableInterface();
+        for (int r = 0; r < cells->rowCount(); ++r)
+            for (int c = 0; c < cells->columnCount(); ++c)
+                if (QAccessibleInterface* cell = cells->cellAt(r, c)) texts << cell->text(QAccessible::Name);
+        return texts;
+    }
+
     QTableView& view() const { return *driven->view(); }
-    QString shown(int row, int column) const { return driven->model()->index(row, column).data().toString(); }
+    // A cell's text as the grid has it, in a hidden column too (where the table gives nobody its text).
+    QString shown(int row, int column) const {
+        return static_cast<const RecordsModel*>(driven->model())->text(row, column);
+    }
     QStringList shownColumn(int column) const {
         QStringList out;
         for (int r = 0; r < driven->rowCount(); ++r)
             out << shown(r, column);
         return out;
     }
-    void click(int row, int column) const {
+    void click(int row, int column, Qt::KeyboardModifiers modifiers = {}) const {
         const QModelIndex index = driven->model()->index(row, column);
         view().scrollTo(index);
-        QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, view().visualRect(index).center());
+        QTest::mouseClick(view().viewport(), Qt::LeftButton, modifiers, view().visualRect(index).center());
     }
     // A click on a row selector, with Shift or Ctrl held as given.
     void clickSelector(int row, Qt::KeyboardModifiers modifiers = {}) const {

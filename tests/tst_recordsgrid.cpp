@@ -152,32 +152,52 @@ private slots:
         QVERIFY(f.source.written.isEmpty());
     }
 
-    // Whole rows are chosen by their selectors (Shift for a range, Ctrl to add one) or by Shift+Space over
-    // selected cells; cells alone choose no row. Delete asks first.
+    // Whole rows are chosen by their selectors (Shift for a range, Ctrl to add or take one), by Ctrl+A, or by
+    // Shift+Space over selected cells; cells alone choose no row unless they span every shown column. Delete
+    // asks first.
     void deletingSelectedRows_data() {
-        QTest::addColumn<QStringList>("steps"); // a selector's row, +row with Shift, ^row with Ctrl; or keys
+        // Steps: a selector's row ("3"), with Shift ("+3") or Ctrl ("^3"); a cell ("c1.2"), with Shift or Ctrl
+        // ("+c4.2", "^c4.2"); keys; "hide2" hides column 2.
+        QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QVariantList>("bookmarks");
         QTest::addColumn<QString>("question");
         QTest::newRow("Shift and Ctrl") << QStringList{"1", "+3", "^5"} << QVariantList{1001, 1002, 1003, 1005}
                                         << "Delete the 4 selected records?";
-        QTest::newRow("Shift+Space") << QStringList{"cell", "Shift+Down", "Shift+Space"} << QVariantList{1001, 1002}
+        QTest::newRow("Shift upwards, Ctrl takes one out")
+            << QStringList{"4", "+1", "^2"} << QVariantList{1001, 1003, 1004} << "Delete the 3 selected records?";
+        QTest::newRow("Ctrl+A") << QStringList{"c2.1", "Ctrl+A"} << QVariantList{1000, 1001, 1002, 1003, 1004, 1005}
+                                << "Delete the 6 selected records?";
+        QTest::newRow("Shift+Space") << QStringList{"c1.1", "Shift+Down", "Shift+Space"} << QVariantList{1001, 1002}
                                      << "Delete the 2 selected records?";
-        QTest::newRow("cells only") << QStringList{"cell", "Shift+Down"} << QVariantList{} << "";
+        QTest::newRow("Shift+Space over cells apart and overlapping")
+            << QStringList{"c1.1", "+c3.1", "^c2.2", "^c5.0", "Shift+Space"} << QVariantList{1001, 1002, 1003, 1005}
+            << "Delete the 4 selected records?";
+        QTest::newRow("cells only") << QStringList{"c1.1", "Shift+Down"} << QVariantList{} << "";
+        QTest::newRow("cells across every shown column")
+            << QStringList{"hide2", "c1.0", "+c2.1"} << QVariantList{1001, 1002} << "Delete the 2 selected records?";
     }
     void deletingSelectedRows() {
         QFETCH(QStringList, steps);
         QFETCH(QVariantList, bookmarks);
         QFETCH(QString, question);
         GridFixture f(6);
-        for (const QString& step : steps) {
-            if (step == "cell")
-                f.click(1, 1);
-            else if (step.startsWith("Shift+"))
+        for (QString step : steps) {
+            if (step == "hide2") {
+                f.grid.setColumnVisible(2, false);
+            } else if (step == "Ctrl+A") {
+                f.key(Qt::Key_A, Qt::ControlModifier);
+            } else if (step.startsWith("Shift+")) {
                 f.key(step.endsWith("Down") ? Qt::Key_Down : Qt::Key_Space, Qt::ShiftModifier);
-            else
-                f.clickSelector(step.right(1).toInt(), step[0] == '+'   ? Qt::ShiftModifier
-                                                       : step[0] == '^' ? Qt::ControlModifier
-                                                                        : Qt::NoModifier);
+            } else {
+                const Qt::KeyboardModifiers held = step[0] == '+'   ? Qt::ShiftModifier
+                                                   : step[0] == '^' ? Qt::ControlModifier
+                                                                    : Qt::NoModifier;
+                if (held != Qt::NoModifier) step.remove(0, 1);
+                if (step.startsWith('c'))
+                    f.click(step.mid(1).section('.', 0, 0).toInt(), step.section('.', 1).toInt(), held);
+                else
+                    f.clickSelector(step.toInt(), held);
+            }
         }
         QCOMPARE(f.grid.selectedBookmarks(), bookmarks);
         f.desktop.answer(Answer::No);
@@ -198,6 +218,35 @@ private slots:
         QCOMPARE(f.grid.rowCount(), f.source.data.size());
         for (int r = 0; r < f.grid.rowCount(); ++r)
             QCOMPARE(f.shown(r, 0), f.source.data.values()[r][0]);
+    }
+
+    // A hidden column is not there for a screen reader: no cell, header or text of it, and the table counts
+    // the shown columns only, in the order shown. A cell read before its column was hidden goes quiet.
+    void hiddenColumnsAreNotThereForScreenReaders() {
+        GridFixture f(3);
+        QAccessibleTableInterface* table = QAccessible::queryAccessibleInterface(&f.view())->tableInterface();
+        QAccessibleInterface* readBefore = table->cellAt(1, 1);
+        QCOMPARE(readBefore->text(QAccessible::Name), QString("r1c1"));
+        f.grid.setColumnVisible(1, false);
+        QVERIFY(!readBefore->isValid());
+        QCOMPARE(readBefore->text(QAccessible::Name), QString());
+        const QStringList texts = f.accessibleTexts();
+        QCOMPARE(texts.filter("c1"), QStringList());
+        QVERIFY(!texts.contains("Col 1"));
+        QVERIFY(texts.contains("r2c2") && texts.contains("Col 2"));
+        QCOMPARE(table->columnCount(), 2);
+        QCOMPARE(f.view().model()->index(1, 1).data(), QVariant());
+        // Cells that span the shown columns are a selected row to a screen reader, as to the grid.
+        f.click(2, 0);
+        f.click(2, 2, Qt::ShiftModifier);
+        QCOMPARE(table->selectedRows(), QList<int>{2});
+        QVERIFY(table->isRowSelected(2) && !table->isRowSelected(1));
+
+        f.grid.setColumnVisible(1, true);
+        QVERIFY(f.accessibleTexts().contains("r1c1"));
+        f.view().horizontalHeader()->moveSection(2, 0);
+        QCOMPARE(table->cellAt(0, 0)->text(QAccessible::Name), QString("r0c2"));
+        QCOMPARE(table->cellAt(0, 0)->tableCellInterface()->columnIndex(), 0);
     }
 
     // While the source stores a row (and may be asking the user something), painting must not move it.

@@ -1,11 +1,14 @@
 // keyvale_gui
 #include "mainwindow/RecordsGrid.h"
 
+#include "mainwindow/GridAccessible.h"
 #include "mainwindow/GridDropDown.h"
+#include "mainwindow/GridSelection.h"
 #include "mainwindow/RecordsModel.h"
 #include "platform/Desktop.h"
 #include "platform/Units.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QHash>
 #include <QHeaderView>
@@ -13,11 +16,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QSet>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 namespace kv {
 
@@ -25,7 +28,12 @@ namespace kv {
 // (keys, clicks in cells or on the row selectors), and stays on the row when that is refused.
 class GridView final : public QTableView {
 public:
-    explicit GridView(RecordsGrid* grid) : QTableView(grid), grid_(grid) {}
+    explicit GridView(RecordsGrid* grid) : QTableView(grid), grid_(grid) {
+        // A screen reader that asked while the table was still being built got the plain table's interface,
+        // which reads hidden columns out; it is dropped, so that the next question gets ours.
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(this);
+        if (iface && !isGridAccessible(iface)) QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
+    }
 
     bool isEditing() const { return state() == EditingState; }
 
@@ -66,16 +74,24 @@ protected:
         QTableView::mouseMoveEvent(event);
     }
 
+    // The table's own notice to screen readers lists every selected cell only to name the first one, which
+    // takes seconds for a hundred thousand rows; the first cell of the first stretch is that same cell.
+    void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override {
+        if (QAccessible::isActive()) {
+            notifySelection(selected, QAccessible::SelectionAdd);
+            notifySelection(deselected, QAccessible::SelectionRemove);
+        }
+        QAbstractItemView::selectionChanged(selected, deselected);
+    }
+
     void keyPressEvent(QKeyEvent* event) override {
         // Shift+Space selects the rows of the selected cells whole, as a click on their selectors does.
         if (state() != EditingState && event->key() == Qt::Key_Space && event->modifiers() == Qt::ShiftModifier) {
-            QItemSelection rows;
-            for (const QModelIndex& cell : selectionModel()->selectedIndexes())
-                rows.select(model()->index(cell.row(), 0), model()->index(cell.row(), model()->columnCount() - 1));
-            if (currentIndex().isValid())
-                rows.select(model()->index(currentIndex().row(), 0),
-                            model()->index(currentIndex().row(), model()->columnCount() - 1));
-            selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect);
+            std::vector<std::pair<int, int>> spans;
+            for (const QItemSelectionRange& range : selectionModel()->selection())
+                spans.emplace_back(range.top(), range.bottom());
+            if (currentIndex().isValid()) spans.emplace_back(currentIndex().row(), currentIndex().row());
+            selectionModel()->select(wholeRows(std::move(spans), *model()), QItemSelectionModel::ClearAndSelect);
             event->accept();
             return;
         }
@@ -120,6 +136,18 @@ protected:
     }
 
 private:
+    void notifySelection(const QItemSelection& selection, QAccessible::Event type) {
+        for (const QItemSelectionRange& range : selection)
+            for (int c = range.left(); c <= range.right(); ++c)
+                if (!isColumnHidden(c)) {
+                    QAccessibleEvent event(this, type);
+                    // Numbered as the table numbers its cells: a row of headers first, each row's selector first.
+                    event.setChild((range.top() + 1) * (model()->columnCount() + 1) + c + 1);
+                    QAccessible::updateAccessibility(&event);
+                    return;
+                }
+    }
+
     RecordsGrid* grid_;
 };
 
@@ -186,9 +214,17 @@ GridView* gridView(QTableView* view) {
     return static_cast<GridView*>(view);
 }
 
+QAccessibleInterface* gridAccessibleFactory(const QString& className, QObject* object) {
+    if (className != QLatin1String("QTableView")) return nullptr;
+    auto* view = dynamic_cast<GridView*>(object);
+    return view ? createGridAccessible(view) : nullptr;
+}
+
 } // namespace
 
 RecordsGrid::RecordsGrid(QWidget* parent) : QWidget(parent), model_(new RecordsModel(this)) {
+    static const bool accessibleTables = (QAccessible::installFactory(gridAccessibleFactory), true);
+    Q_UNUSED(accessibleTables);
     caption_ = new QLabel(this);
     caption_->setObjectName(QStringLiteral("gridCaption"));
     caption_->setAlignment(Qt::AlignCenter);
@@ -348,6 +384,8 @@ void RecordsGrid::setRowColors(qint64 backOdd, qint64 foreOdd, qint64 backEven, 
 
 void RecordsGrid::reread() {
     closeOpenEditor(false);
+    // Bookmarks held from before are void: a locked grid comes back at its first row.
+    if (locked_) *locked_ = LockedPlace{locked_->caption, {}, false, locked_->column};
     if (columnsChanged_) {
         columnsChanged_ = false;
         emit columnSetup();
@@ -366,6 +404,26 @@ void RecordsGrid::reread() {
 
 bool RecordsGrid::commitRow() {
     return commitPending(true);
+}
+
+void RecordsGrid::lockRows() {
+    if (locked_) return;
+    closeOpenEditor(true);
+    locked_ = LockedPlace{caption_->text(), currentBookmark(), isAddNewRow(), currentColumn()};
+    caption_->clear();
+    model_->holdRows();
+}
+
+void RecordsGrid::unlockRows() {
+    if (!locked_) return;
+    const LockedPlace place = *std::exchange(locked_, std::nullopt);
+    model_->releaseRows();
+    caption_->setText(place.caption);
+    int row = place.addNewRow ? model_->dataRows() : model_->rowOfBookmark(place.bookmark);
+    if (row < 0) row = 0;
+    quietMove_ = true;
+    goTo(row, place.column);
+    quietMove_ = false;
 }
 
 bool RecordsGrid::commitPending(bool keepCursor) {
@@ -532,25 +590,14 @@ QVariant RecordsGrid::cellValue(int column) const {
 }
 
 QList<int> RecordsGrid::selectedRows() const {
-    // A row counts as selected when all its shown cells are (a click on its row selector selects them).
-    QSet<int> rows;
-    const QItemSelection selection = view_->selectionModel()->selection();
-    for (const QItemSelectionRange& range : selection) {
-        bool whole = true;
-        for (int c = 0; c < model_->columnCount() && whole; ++c)
-            if (model_->column(c).visible && (c < range.left() || c > range.right())) whole = false;
-        if (!whole) continue;
-        for (int r = range.top(); r <= range.bottom() && r < model_->dataRows(); ++r)
-            rows.insert(r);
-    }
-    QList<int> sorted(rows.begin(), rows.end());
-    std::sort(sorted.begin(), sorted.end());
-    return sorted;
+    return rowsOfSelection(view_->selectionModel()->selection(), shownColumns(*view_), model_->dataRows());
 }
 
 QList<QVariant> RecordsGrid::selectedBookmarks() const {
+    const QList<int> rows = selectedRows();
     QList<QVariant> bookmarks;
-    for (int r : selectedRows())
+    bookmarks.reserve(rows.size());
+    for (int r : rows)
         bookmarks.append(model_->bookmarkAt(r));
     return bookmarks;
 }

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class QLabel;
 class QTableView;
@@ -71,6 +72,15 @@ public:
     void setCellValue(int column, const QVariant& value);
     // Asks (Yes/No) and deletes the selected rows.
     void deleteSelectedRows();
+
+    // Locks the grid: it holds no rows (not even the add-new row), no cells and no caption, so nothing of
+    // the records can be read from it, on screen or by a screen reader. The text being typed joins the row's
+    // edit, which waits aside with the place of the cursor.
+    void lockRows();
+    // Reads the rows again and puts the caption, the edit and the cursor back. The cursor comes back to its
+    // record without a move: no row change is raised.
+    void unlockRows();
+    bool rowsLocked() const { return locked_.has_value(); }
 
     QTableView* view() const { return view_; }
     QAbstractItemModel* model() const;
@@ -142,6 +152,15 @@ private:
     bool columnsChanged_ = true;
     int wantedColumn_ = 0;
     QPointer<QWidget> openEditor_;
+
+    // Where the grid stood when it was locked.
+    struct LockedPlace {
+        QString caption;
+        QVariant bookmark; // Null on the add-new row, or when the rows were read afresh meanwhile
+        bool addNewRow = false;
+        int column = 0;
+    };
+    std::optional<LockedPlace> locked_;
 };
 
 } // namespace kv

@@ -4,6 +4,7 @@
 #include "mainwindow/RecordsGrid.h"
 
 #include <QBrush>
+#include <utility>
 
 namespace kv {
 
@@ -26,7 +27,7 @@ bool sameText(const QVariant& a, const QVariant& b) {
 RecordsModel::RecordsModel(RecordsGrid* grid) : QAbstractTableModel(grid), grid_(grid) {}
 
 int RecordsModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : dataRows() + (allowAddNew_ ? 1 : 0);
+    return parent.isValid() || held_ ? 0 : dataRows() + (allowAddNew_ ? 1 : 0);
 }
 
 int RecordsModel::columnCount(const QModelIndex& parent) const {
@@ -40,6 +41,8 @@ QVariant RecordsModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
+        // A hidden column (the passwords, say) gives its text to nobody: not to a screen reader either.
+        if (!columns_[index.column()].visible) return {};
         return text(row, index.column());
     case Qt::EditRole:
         return value(row, index.column()).toString();
@@ -127,7 +130,7 @@ void RecordsModel::reread() {
     adding_ = false;
     edited_.clear();
     markerRow_ = -1;
-    if (source_) {
+    if (source_ && !held_) {
         // Only the bookmarks: the cells of a row are read when it is first shown.
         QVariant after;
         for (;;) {
@@ -140,6 +143,35 @@ void RecordsModel::reread() {
         }
     }
     endResetModel();
+}
+
+void RecordsModel::holdRows() {
+    if (held_) return;
+    beginResetModel();
+    if (editRow_ >= 0) heldEdit_ = HeldEdit{adding_ ? QVariant() : bookmarkAt(editRow_), adding_, edited_};
+    held_ = true;
+    bookmarks_ = {};
+    clearPages();
+    editRow_ = -1;
+    adding_ = false;
+    edited_.clear();
+    markerRow_ = -1;
+    endResetModel();
+}
+
+void RecordsModel::releaseRows() {
+    if (!held_) return;
+    held_ = false;
+    reread();
+    const std::optional<HeldEdit> edit = std::exchange(heldEdit_, std::nullopt);
+    // The columns are as they were unless someone rebuilt them meanwhile; then the edit has nowhere to go.
+    if (!edit || edit->edited.size() != columns_.size()) return;
+    const int row = edit->adding ? (allowAddNew_ ? dataRows() : -1) : rowOfBookmark(edit->bookmark);
+    if (row < 0) return;
+    editRow_ = row;
+    adding_ = edit->adding;
+    edited_ = edit->edited;
+    emitRowChanged(row);
 }
 
 QVariant RecordsModel::bookmarkAt(int row) const {

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QPointer>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace kv {
@@ -61,8 +62,13 @@ public:
     bool allowAddNew() const { return allowAddNew_; }
     // Drops every row and the edit and reads the bookmarks afresh.
     void reread();
+    // While the rows are held back the table has no row at all, not even the add-new row, and keeps no cell;
+    // the row being edited waits aside. releaseRows() reads the rows again and gives the edit back to its row.
+    void holdRows();
+    void releaseRows();
+    bool rowsHeld() const { return held_; }
     int dataRows() const { return int(bookmarks_.size()); }
-    bool isAddNewRow(int row) const { return allowAddNew_ && row == dataRows(); }
+    bool isAddNewRow(int row) const { return allowAddNew_ && !held_ && row == dataRows(); }
     QVariant bookmarkAt(int row) const;
     int rowOfBookmark(const QVariant& bookmark) const; // -1 when the grid has no such row
     // The data row of every bookmark, indexed by the bookmark's number (-1: no row), when the bookmarks are
@@ -129,6 +135,15 @@ private:
     int editRow_ = -1;
     bool adding_ = false;
     QVector<QVariant> edited_; // by column; invalid = not changed
+
+    // The edit kept aside while the rows are held back, by the bookmark of its row (Null: the new row).
+    bool held_ = false;
+    struct HeldEdit {
+        QVariant bookmark;
+        bool adding = false;
+        QVector<QVariant> edited;
+    };
+    std::optional<HeldEdit> heldEdit_;
 
     int markerRow_ = -1;
     QColor backOdd_, foreOdd_, backEven_, foreEven_;

@@ -312,7 +312,8 @@ void frmMain::Form_Resize() {
 void frmMain::closeEvent(QCloseEvent* event) {
     // Nothing may be pending when the program ends: the row being edited is stored first, and a row that
     // is refused, or that the user keeps, keeps the program open. Behind the log-on window (the desktop
-    // session ending, say) nobody may be asked.
+    // session ending, say) nobody may be asked; the row that waited there for the log-on is stored if it can be.
+    if (locked_) SSDBGrid_->unlockRows();
     if (!storePendingRow(isVisible() ? Asking::AtExit : Asking::Never)) {
         event->ignore();
         return;

@@ -10,6 +10,7 @@
 #include <array>
 #include <memory>
 
+class QAction;
 class QComboBox;
 class QDialog;
 class QLabel;
@@ -62,8 +63,11 @@ public:
     bool moveDataFolderTo(const QString& folder, QWidget* owner);
 
     // Hides the window behind the log-on window, which shows it again when the master password is given.
-    // A row being edited stays as it is, unstored, for after the log-on.
+    // While locked the window holds no records (no rows, no group names, no password, no status quoting a
+    // record) and runs no command; a row being edited waits, unstored, for after the log-on, which brings
+    // the window back at the same group and row.
     void lockOut();
+    bool isLocked() const { return locked_; }
 
     // The snapshot of the current row taken when it became current (the prior values of a save).
     const QString& rowUserID() const { return sRowUserID; }
@@ -111,6 +115,9 @@ private:
     void startIdleTimer();
     // Hides nothing itself: shows the log-on window, which shows this window again on success.
     void showLogOnWindow();
+    // What the lock takes out of the window, and what the log-on puts back.
+    void holdRecords();
+    void bringRecordsBack();
     // The idle timer's shutdown: stores the row being edited when that needs no answer from anyone, else
     // drops it, and ends the program.
     void idleShutdown();
@@ -187,6 +194,11 @@ private:
     std::unique_ptr<ExportFlow> exportFlow_;
     std::unique_ptr<frmFind> find_;
     QPointer<QWidget> logOn_; // the log-on window while the program is locked
+    bool locked_ = false;
+    // Kept aside while locked: the status text, the password box's text and the commands the lock disabled.
+    QString heldStatus_;
+    QString heldPassword_;
+    QList<QPointer<QAction>> heldCommands_;
 
     int iColumnCount = 0;
     QString sRowUserID;

@@ -19,9 +19,12 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QToolButton>
+#include <utility>
 
 namespace kv {
 
@@ -131,6 +134,8 @@ void frmMain::showLogOnWindow() {
     gLoggedOn = false;
     auto* logOn = new frmPassword;
     logOn->setAttribute(Qt::WA_DeleteOnClose);
+    // Only the master password brings the records back.
+    connect(logOn, &QDialog::accepted, this, &frmMain::bringRecordsBack);
     logOn_ = logOn;
     logOn->show();
     logOn->activateWindow();
@@ -177,8 +182,42 @@ void frmMain::mnuLockOut_Click() {
 
 void frmMain::lockOut() {
     hide();
+    holdRecords();
     showLogOnWindow();
     ResetAutoShutdown();
+}
+
+void frmMain::holdRecords() {
+    if (locked_) return;
+    locked_ = true;
+    // No command runs behind the log-on window, not even one asked for by a screen reader.
+    for (QAction* action : findChildren<QAction*>())
+        if (action->isEnabled()) {
+            action->setEnabled(false);
+            heldCommands_.append(action);
+        }
+    setEnabled(false);
+    SSDBGrid_->lockRows();
+    groupList_->removeRows(0, groupList_->rowCount());
+    // setText, unlike clear, leaves nothing for the box's undo to bring back.
+    heldPassword_ = txtPassword_->text();
+    txtPassword_->setText(QString());
+    heldStatus_ = statusText();
+    setStatusText(QStringLiteral("Keyvale is Ready"));
+}
+
+void frmMain::bringRecordsBack() {
+    if (!locked_) return;
+    locked_ = false;
+    fillGroupCombo();
+    showGroupInCombo(shownGroup_.isEmpty() ? kAllGroups : shownGroup_);
+    SSDBGrid_->unlockRows();
+    txtPassword_->setText(std::exchange(heldPassword_, QString()));
+    setStatusText(std::exchange(heldStatus_, QString()));
+    setEnabled(true);
+    for (const QPointer<QAction>& action : std::exchange(heldCommands_, {}))
+        if (action) action->setEnabled(true);
+    SSDBGrid_->setFocus();
 }
 
 void frmMain::idleShutdown() {

@@ -161,7 +161,9 @@ void Recordset::scan(const std::function<bool(Bookmark, const ScanRow&)>& visit)
     ensureOpen();
     flushPendingEdit();
     if (live_ == 0) return;
-    const auto [low, high] = std::minmax_element(keys_.begin(), keys_.end());
+    // Plain names, not a structured binding: the lambda below uses them, which clang 14 refuses.
+    const auto bounds = std::minmax_element(keys_.begin(), keys_.end());
+    const auto low = bounds.first, high = bounds.second;
     const qint64 span = *high - *low + 1;
     sql::Statement range(*connection_, QStringLiteral("SELECT min(rowid), max(rowid) FROM %1").arg(table_));
     const qint64 tableSpan = range.step() ? range.column(1).toLongLong() - range.column(0).toLongLong() + 1 : 0;
