@@ -1,6 +1,7 @@
 #include "store/modDBstuff.h"
 
 #include "startup/modKeyvale.h"
+#include "store/Schema.h"
 
 namespace kv {
 
@@ -10,16 +11,21 @@ QString databaseFile(const QString& folder) {
     return path + QStringLiteral("keyvale.mdb");
 }
 
-void gInitializeDB() {
+bool gInitializeDB() {
     try {
         gDBConnection.reset();
         gDBConnection = sql::Connection::open(databaseFile(gDataFolder), kDatabasePassword);
+        // A file that lacks a field, or cannot take a change, is refused before anything is shown from it.
+        checkDeliveredTables(*gDBConnection);
+        checkDatabaseWritable(*gDBConnection);
         gRsMasterData = std::make_unique<Recordset>(gDBConnection, kSelectMasterData);
         gMasterFieldCount = qint16(gRsMasterData->fieldCount());
         gRsChildData = std::make_unique<Recordset>(gDBConnection, kSelectChildData);
         gRsOptions = std::make_unique<Recordset>(gDBConnection, kSelectOptions);
+        return true;
     } catch (const Error& e) {
         reportError(e, QStringLiteral("gInitializeDB of module modDBstuff"));
+        return false;
     }
 }
 
