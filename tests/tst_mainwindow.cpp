@@ -60,7 +60,7 @@ private slots:
     void damagedRecordsAreSaidOnce() {
         MainWindowFixture f(kThree, {}, [] {
             // The file is damaged after it was opened: the records are read when the grid first shows them.
-            damagePage(gDBConnection->path(), "tblChildData", QByteArray(64, '\0'));
+            damagePage(gDBConnection->path(), "tblChildData", 64);
         });
         const QString said = "Error 3049 (database disk image is malformed) in procedure SSDBGrid_UnboundReadData "
                              "of Form frmMain";

@@ -7,6 +7,8 @@
 #include "support/TempAppFolder.h"
 
 #include <QFile>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QLocale>
 #include <QTest>
 
@@ -183,7 +185,8 @@ private slots:
         QCOMPARE(displayedDate(stored) != stored, asDate);
     }
 
-    // A file that is not the program's database is reported; a missing table leaves the connection open.
+    // A file that is not the program's database is reported; a missing table leaves the connection open but
+    // opens no recordset on it.
     void openingFailures_data() {
         QTest::addColumn<QString>("damage");
         QTest::addColumn<QString>("error");
@@ -191,7 +194,7 @@ private slots:
         QTest::newRow("plain text") << "text" << "3343 (Unrecognized database format '%1'.)";
         QTest::newRow("missing table") << "table"
                                        << "3078 (The database engine cannot find the input table or query "
-                                          "'tblChilDdata'.  Make sure it exists and that its name is spelled "
+                                          "'tblChildData'.  Make sure it exists and that its name is spelled "
                                           "correctly.)";
     }
     void openingFailures() {
@@ -213,8 +216,45 @@ private slots:
         QCOMPARE(desktop.last().icon, Icon::None);
         QCOMPARE(desktop.last().title, QString());
         QCOMPARE(bool(gDBConnection), damage == "table");
-        QCOMPARE(bool(gRsMasterData), damage == "table");
-        QVERIFY(!gRsChildData && !gRsOptions);
+        QVERIFY(!gRsMasterData && !gRsChildData && !gRsOptions);
+    }
+
+    // A database that could be read but not written is refused when it is opened, saying why, instead of
+    // failing at the first change. The superuser writes anything: the check runs as an ordinary user.
+    void readOnlyDatabase_data() {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("file read-only") << "file" << "The file '%db' may not be written by this user.";
+        QTest::newRow("folder read-only") << "folder" << "Files may not be created in its folder '%folder'.";
+    }
+    void readOnlyDatabase() {
+        QFETCH(QString, what);
+        QFETCH(QString, why);
+        ScriptedDesktop desktop;
+        TempAppFolder app(false);
+        const QString folder = app.path().chopped(1);
+        const QString expected = "Error 3027 (Cannot update.  Database or object is read-only.  " +
+                                 why.replace("%db", app.database()).replace("%folder", folder) +
+                                 ") in procedure gInitializeDB of module modDBstuff";
+        const auto all = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther | QFile::ExeOwner |
+                         QFile::ExeGroup | QFile::ExeOther;
+        const auto writable = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+        QVERIFY(QFile::setPermissions(folder, what == "folder" ? all : all | QFile::WriteOwner));
+        QVERIFY(QFile::setPermissions(app.database(), what == "file" ? all : all | writable));
+        const auto check = [&] {
+            gInitializeDB();
+            return desktop.messages() == QStringList{expected} && !gRsChildData;
+        };
+        if (::geteuid() != 0) {
+            QVERIFY2(check(), qPrintable(desktop.messages().join('|')));
+        } else {
+            const pid_t child = ::fork();
+            if (child == 0) ::_exit(::setgid(65534) == 0 && ::setuid(65534) == 0 && check() ? 0 : 1);
+            int status = -1;
+            QCOMPARE(::waitpid(child, &status, 0), child);
+            QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0, "refused with another message, or not at all");
+        }
+        QVERIFY(QFile::setPermissions(folder, all | QFile::WriteOwner));
     }
 
     // An update is in the file at once. Closing twice is reported; a data folder without its separator opens

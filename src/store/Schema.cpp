@@ -140,8 +140,12 @@ void checkDatabaseIntact(const sql::Connection& connection) {
         sql::Statement check(connection, QStringLiteral("PRAGMA quick_check"));
         // The first line that is not a heading says where the damage is; "ok" alone means there is none.
         while (check.step() && finding.isEmpty()) {
-            const QString line = check.column(0).toString();
-            if (!line.startsWith(QLatin1String("***"))) finding = line;
+            // A row may hold several lines.
+            for (const QString& line : check.column(0).toString().split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+                if (line.startsWith(QLatin1String("***"))) continue;
+                finding = line.trimmed();
+                break;
+            }
         }
     } catch (const Error& e) {
         // Damage bad enough to stop the check itself.

@@ -139,7 +139,7 @@ void remakeRecordTable(const QString& database, const QString& columns) {
         db->executeScript(QStringLiteral("CREATE INDEX idxChildDataGroupWebsite ON tblChildData (GroupName, Website);"));
 }
 
-void damagePage(const QString& database, const QString& object, const QByteArray& bytes) {
+void damagePage(const QString& database, const QString& object, int bytes) {
     qint64 page = 0;
     {
         auto db = sql::Connection::open(database, kDatabasePassword);
@@ -148,16 +148,20 @@ void damagePage(const QString& database, const QString& object, const QByteArray
         QVERIFY(root.step());
         page = root.column(0).toLongLong();
     }
-    // The file's pages are 1024 bytes; write into the middle of the page, past its header.
+    // The file's pages are 1024 bytes; flip the bytes in the middle of the page, past its header.
     QFile f(database);
     QVERIFY(f.open(QIODevice::ReadWrite));
-    QVERIFY(f.seek((page - 1) * 1024 + 512 - bytes.size() / 2));
-    QCOMPARE(f.write(bytes), bytes.size());
+    const qint64 at = (page - 1) * 1024 + 512 - bytes / 2;
+    QVERIFY(f.seek(at));
+    QByteArray flipped = f.read(bytes);
+    for (char& c : flipped) c = char(~c);
+    QVERIFY(f.seek(at));
+    QCOMPARE(f.write(flipped), qint64(bytes));
 }
 
 void TempAppFolder::remakeRecordTable(const QString& columns) const { test::remakeRecordTable(database(), columns); }
 
-void TempAppFolder::damagePage(const QString& object, const QByteArray& bytes) const {
+void TempAppFolder::damagePage(const QString& object, int bytes) const {
     test::damagePage(database(), object, bytes);
 }
 
