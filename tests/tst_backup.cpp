@@ -144,7 +144,8 @@ private slots:
             << "Error 3049 (The database '%db' is damaged: *.  Nothing was backed up; the earlier backup '%1' was "
                "kept as it was) in mnuFileBackup of Form frmMain";
         QTest::newRow("restore, one byte of the backup flipped")
-            << "flipped" << "The database '%1' is damaged: *\nRestore did not complete!";
+            << "flipped"
+            << "The database '%1' is damaged: *\nRestore did not complete!";
         QTest::newRow("restore, a field missing")
             << "nofield"
             << "The file '%1' is not a Keyvale backup!\nThe table tblChildData of the database '%1' has no field "

@@ -181,10 +181,12 @@ private slots:
         const QString id = "ChildAutoID INTEGER PRIMARY KEY AUTOINCREMENT";
         const QString group = "GroupName TEXT NOT NULL REFERENCES tblMasterData (GroupName) ON UPDATE CASCADE";
         QTest::newRow("reversed") << "PriorPassword TEXT, PriorUserID TEXT, DateChanged TEXT, Description TEXT, "
-                                     "Password TEXT, UserID TEXT, Website TEXT, " + group + ", " + id + ", Notes TEXT DEFAULT 'own'";
+                                     "Password TEXT, UserID TEXT, Website TEXT, " +
+                                         group + ", " + id + ", Notes TEXT DEFAULT 'own'";
         QTest::newRow("a column of its own in the middle")
-            << id + ", " + group + ", Website TEXT, UserID TEXT, Notes VARCHAR(20) DEFAULT 'own', Password TEXT, "
-                                   "Description TEXT, DateChanged TEXT, PriorUserID TEXT, PriorPassword TEXT";
+            << id + ", " + group +
+                   ", Website TEXT, UserID TEXT, Notes VARCHAR(20) DEFAULT 'own', Password TEXT, "
+                   "Description TEXT, DateChanged TEXT, PriorUserID TEXT, PriorPassword TEXT";
     }
     void tablesWithOtherColumnOrders() {
         QFETCH(QString, columns);
@@ -208,10 +210,11 @@ private slots:
         f.key(Qt::Key_Return);
         f.key(Qt::Key_Return);
         QVERIFY(f.desktop.messages().isEmpty());
-        QCOMPARE(f.stored("a.example"), QVariantList({"Bank", "a.example", "ann2", "pw-new", "changed", kNow, "ann", "pw-a"}));
+        QCOMPARE(f.stored("a.example"),
+                 QVariantList({"Bank", "a.example", "ann2", "pw-new", "changed", kNow, "ann", "pw-a"}));
         QCOMPARE(f.stored("new.example"), QVariantList({"Work", "new.example", "neo", "typed", "note", kNow, "", ""}));
-        QCOMPARE(f.stored("z.example"), QVariantList({"Bank", "z.example", "zed", "pw-z", "second",
-                                                      "2024-01-02 10:00:00", "", ""}));
+        QCOMPARE(f.stored("z.example"),
+                 QVariantList({"Bank", "z.example", "zed", "pw-z", "second", "2024-01-02 10:00:00", "", ""}));
         QCOMPARE(f.folder.query("SELECT DISTINCT Notes FROM tblChildData"), QList<QVariantList>{{"own"}});
     }
 

@@ -2,6 +2,7 @@
 #include "startup/ProfileFile.h"
 #include "startup/WidgetRoutines.h"
 #include "startup/modKeyvale.h"
+#include "store/Sqlite.h"
 #include "store/modDBstuff.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempAppFolder.h"
@@ -123,21 +124,29 @@ private slots:
         const QString in = " in procedure gInitializeDB of module modDBstuff";
         QTest::newRow("breached") << "breached"
                                   << "Keyvale has been breached or is corrupted!  Please reinstall Keyvale";
-        QTest::newRow("no database") << "no database" << "Error 3024 (Could not find file '%db'.)" + in;
-        QTest::newRow("no data folder") << "no folder" << "Error 3024 (Could not find file '%db'.)" + in;
-        QTest::newRow("data folder is a file") << "folder is a file" << "Error 3024 (Could not find file '%db'.)" + in;
-        QTest::newRow("damaged pages") << "damaged" << "Error 3049 (database disk image is malformed)" + in;
+        QTest::newRow("no database") << "no database"
+                                     << "Error 3024 (Could not find file '%db'.)" + in;
+        QTest::newRow("no data folder") << "no folder"
+                                        << "Error 3024 (Could not find file '%db'.)" + in;
+        QTest::newRow("data folder is a file") << "folder is a file"
+                                               << "Error 3024 (Could not find file '%db'.)" + in;
+        QTest::newRow("another key") << "another key" << "Error 3031 (Not a valid password.)" + in;
+        QTest::newRow("not a database") << "text" << "Error 3343 (Unrecognized database format '%db'.)" + in;
+        QTest::newRow("damaged pages") << "damaged"
+                                       << "Error 3049 (database disk image is malformed)" + in;
         QTest::newRow("no group table")
             << "no group table"
             << "Error 3078 (The database engine cannot find the input table or query 'tblMasterData'.  Make sure it "
-               "exists and that its name is spelled correctly.)" + in;
+               "exists and that its name is spelled correctly.)" +
+                   in;
         QTest::newRow("a record field missing")
             << "PriorUserID TEXT, PriorPassword TEXT"
             << "Error 3265 (The table tblChildData of the database '%db' has no field Description)" + in;
         QTest::newRow("a record field of another kind")
             << "Description TEXT, PriorUserID TEXT, PriorPassword BLOB"
             << "Error 3265 (The field PriorPassword of table tblChildData in the database '%db' holds BLOB, not "
-               "text)" + in;
+               "text)" +
+                   in;
     }
     void startUpEnds() {
         QFETCH(QString, damage);
@@ -154,13 +163,19 @@ private slots:
             database = app.file("data/keyvale.mdb");
             if (damage == "folder is a file") QVERIFY(writeFile(app.file("data"), "not a folder"));
             QVERIFY(writeFile(app.file("keyvale.ini"), "[Options]\nKeyvaleLocation=" + app.file("data/").toUtf8()));
+        } else if (damage == "another key") {
+            QVERIFY(QFile::remove(app.database()));
+            sql::Connection::create(app.database(), "another key")->executeScript("CREATE TABLE t (x);");
+        } else if (damage == "text") {
+            QVERIFY(writeFile(app.database(), "These are not the records you are looking for.\n"));
         } else if (damage == "damaged") {
             app.damagePage("idxChildDataGroupWebsite", 64);
         } else if (damage == "no group table") {
             app.execute("drop table tblMasterData");
         } else {
             app.remakeRecordTable("ChildAutoID INTEGER PRIMARY KEY, GroupName TEXT, Website TEXT, UserID TEXT, "
-                                  "Password TEXT, DateChanged TEXT, " + damage);
+                                  "Password TEXT, DateChanged TEXT, " +
+                                  damage);
         }
         bool mainShown = false;
         QVERIFY(!Main([&mainShown] { mainShown = true; }));

@@ -126,8 +126,7 @@ ImportRun importSelectedRows(Recordset& source, const QList<int>& bookmarks, sql
             }
             insert.bindAll({groups.file(value("GroupName").toString()), textOrNull(value("Website")),
                             textOrNull(value("UserID")), encipherField(password), textOrNull(value("Description")),
-                            textOrNull(value("DateChanged")), textOrNull(value("PriorUserID")),
-                            encipherField(prior)});
+                            textOrNull(value("DateChanged")), textOrNull(value("PriorUserID")), encipherField(prior)});
             return true;
         });
     if (!run.cancelled) run.skipped = skipped;

@@ -106,10 +106,12 @@ void frmMain::UpdateComboGroupName() {
         const QString group = SSDBCombo_->currentText();
         const bool all = group == kAllGroups || group.isEmpty();
         auto records =
-            all ? openRecordset(QStringLiteral("Select %1 from tblChildData order by GroupName, Website").arg(kRecordFieldList))
-                : openRecordset(QStringLiteral("Select %1 from tblChildData Where GroupName = ? order by  GroupName, Website")
-                                    .arg(kRecordFieldList),
-                                {group});
+            all ? openRecordset(
+                      QStringLiteral("Select %1 from tblChildData order by GroupName, Website").arg(kRecordFieldList))
+                : openRecordset(
+                      QStringLiteral("Select %1 from tblChildData Where GroupName = ? order by  GroupName, Website")
+                          .arg(kRecordFieldList),
+                      {group});
         setGroupButtons(!all);
         gRsChildData = std::move(records);
         shownGroup_ = all ? QString() : group;

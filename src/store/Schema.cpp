@@ -83,7 +83,8 @@ struct Field {
 
 QList<Field> textFields(const QStringList& names) {
     QList<Field> fields;
-    for (const QString& name : names) fields.append({name, Affinity::Text});
+    for (const QString& name : names)
+        fields.append({name, Affinity::Text});
     return fields;
 }
 

@@ -123,7 +123,9 @@ qint64 Connection::lastInsertRowid() const { return sqlite3_last_insert_rowid(ha
 
 Error Connection::lastError(int rc) const { return errorFor(db_, rc); }
 
-bool Connection::isReadOnly() const { return sqlite3_db_readonly(handle(), "main") == 1; }
+bool Connection::isReadOnly() const {
+    return sqlite3_db_readonly(handle(), "main") == 1;
+}
 
 Statement::Statement(const Connection& connection, const QString& sql) : connection_(connection) {
     const QByteArray text = sql.toUtf8();

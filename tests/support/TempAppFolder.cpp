@@ -124,7 +124,8 @@ void remakeRecordTable(const QString& database, const QString& columns) {
     const auto fieldsOf = [&db](const QString& table) {
         QStringList names;
         sql::Statement info(*db, QStringLiteral("PRAGMA table_info(%1)").arg(table));
-        while (info.step()) names.append(info.column(1).toString());
+        while (info.step())
+            names.append(info.column(1).toString());
         return names;
     };
     db->executeScript(QStringLiteral("PRAGMA foreign_keys = OFF; CREATE TABLE tblRemade (%1);").arg(columns));
@@ -136,7 +137,8 @@ void remakeRecordTable(const QString& database, const QString& columns) {
                                      "ALTER TABLE tblRemade RENAME TO tblChildData;")
                           .arg(common.join(QLatin1Char(','))));
     if (remade.contains(QStringLiteral("GroupName")) && remade.contains(QStringLiteral("Website")))
-        db->executeScript(QStringLiteral("CREATE INDEX idxChildDataGroupWebsite ON tblChildData (GroupName, Website);"));
+        db->executeScript(
+            QStringLiteral("CREATE INDEX idxChildDataGroupWebsite ON tblChildData (GroupName, Website);"));
 }
 
 void damagePage(const QString& database, const QString& object, int bytes) {
@@ -154,12 +156,15 @@ void damagePage(const QString& database, const QString& object, int bytes) {
     const qint64 at = (page - 1) * 1024 + 512 - bytes / 2;
     QVERIFY(f.seek(at));
     QByteArray flipped = f.read(bytes);
-    for (char& c : flipped) c = char(~c);
+    for (char& c : flipped)
+        c = char(~c);
     QVERIFY(f.seek(at));
     QCOMPARE(f.write(flipped), qint64(bytes));
 }
 
-void TempAppFolder::remakeRecordTable(const QString& columns) const { test::remakeRecordTable(database(), columns); }
+void TempAppFolder::remakeRecordTable(const QString& columns) const {
+    test::remakeRecordTable(database(), columns);
+}
 
 void TempAppFolder::damagePage(const QString& object, int bytes) const {
     test::damagePage(database(), object, bytes);
