@@ -130,8 +130,10 @@ private slots:
                                         << "Error 3024 (Could not find file '%db'.)" + in;
         QTest::newRow("data folder is a file") << "folder is a file"
                                                << "Error 3024 (Could not find file '%db'.)" + in;
-        QTest::newRow("another key") << "another key" << "Error 3031 (Not a valid password.)" + in;
-        QTest::newRow("not a database") << "text" << "Error 3343 (Unrecognized database format '%db'.)" + in;
+        QTest::newRow("another key") << "another key"
+                                     << "Error 3031 (Not a valid password.)" + in;
+        QTest::newRow("not a database") << "text"
+                                        << "Error 3343 (Unrecognized database format '%db'.)" + in;
         QTest::newRow("damaged pages") << "damaged"
                                        << "Error 3049 (database disk image is malformed)" + in;
         QTest::newRow("no group table")
