@@ -189,13 +189,26 @@ private slots:
         QCOMPARE(f.desktop.ended, 1);
     }
 
-    // A backup that cannot be written, or a restore from a file that is no backup of ours, says why and leaves the database (and an older backup) as they were, with the window working.
+    // A backup that cannot be written or would copy damage, or a restore from a file that is no backup of ours,
+    // is damaged or fails part-way, says why and leaves the database (and an older backup) as they were, with
+    // the window working. A "*" in a message stands for SQLite's account of the damage.
     void commandFailures_data() {
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("message");
         const QString notOurs = "The file '%1' is not a Keyvale backup!\nRestore did not complete!";
         QTest::newRow("backup, folder not writable") << "backup-readonly"
                                                      << "Error 70 (Permission denied) in mnuFileBackup of Form frmMain";
+        QTest::newRow("backup, database damaged")
+            << "backup-damaged"
+            << "Error 3049 (The database '%db' is damaged: *.  Nothing was backed up; the earlier backup '%1' was "
+               "kept as it was) in mnuFileBackup of Form frmMain";
+        QTest::newRow("restore, one byte of the backup flipped")
+            << "flipped"
+            << "The database '%1' is damaged: *\nRestore did not complete!";
+        QTest::newRow("restore, a field missing")
+            << "nofield"
+            << "The file '%1' is not a Keyvale backup!\nThe table tblChildData of the database '%1' has no field "
+               "Description\nRestore did not complete!";
         QTest::newRow("restore, a text file") << "text" << notOurs;
         QTest::newRow("restore, an empty file") << "empty" << notOurs;
         QTest::newRow("restore, another key") << "otherkey" << notOurs;
@@ -208,7 +221,10 @@ private slots:
     void commandFailures() {
         QFETCH(QString, how);
         QFETCH(QString, message);
-        MainWindowFixture f({Rec("Bank", "www.bank.example", "me", "pw1")});
+        // Damage where the window does not read: only a check of the whole file finds it.
+        MainWindowFixture f({Rec("Bank", "www.bank.example", "me", "pw1")}, {}, [&how] {
+            if (how == "backup-damaged") damagePage(gDBConnection->path(), "sqlite_sequence", 1);
+        });
         QTemporaryDir scratch;
         const QString bak = scratch.filePath("keyvale.bak");
         const QByteArray database = databaseBytes(f);
@@ -221,7 +237,16 @@ private slots:
             if (how == "empty") writeFile(bak, {});
             if (how == "otherkey" || how == "notables")
                 sql::Connection::create(bak, how == "otherkey" ? "another key" : kDatabasePassword)
-                    ->executeScript("create table tblMasterData (GroupName);");
+                    ->executeScript("create table tblMasterData (GroupName TEXT);");
+            if (how == "flipped" || how == "nofield") {
+                QVERIFY(QFile::copy(f.folder.database(), bak));
+                if (how == "flipped")
+                    damagePage(bak, "tblChildData", 1);
+                else
+                    remakeRecordTable(bak, "ChildAutoID INTEGER PRIMARY KEY, GroupName TEXT, Website TEXT, "
+                                           "UserID TEXT, Password TEXT, DateChanged TEXT, PriorUserID TEXT, "
+                                           "PriorPassword TEXT");
+            }
             if (how == "nobackup") {
                 writeFile(bak, "an older backup");
                 gBackupLocation = scratch.filePath("gone");
@@ -232,7 +257,12 @@ private slots:
         const QString location = gBackupLocation;
         const QByteArray before = fileBytes(bak);
         f.control<QAction>(how.startsWith("backup") ? "mnuFileBackup" : "mnuFileRestore").trigger();
-        QCOMPARE(f.desktop.last().text, QString(message).replace("%1", bak));
+        const QStringList expected = QString(message).replace("%1", bak).replace("%db", f.folder.database()).split('*');
+        const QString said = f.desktop.last().text;
+        QVERIFY2(expected.size() == 1 ? said == expected[0]
+                                      : said.startsWith(expected[0]) && said.endsWith(expected[1]) &&
+                                            said.size() > expected[0].size() + expected[1].size(),
+                 qPrintable(said));
         QCOMPARE(f.desktop.last().icon, message.startsWith("Error") ? Icon::None : Icon::Exclamation);
         QCOMPARE(f.desktop.ended, 0);
         QCOMPARE(fileBytes(bak), before);

@@ -174,6 +174,50 @@ private slots:
         QVERIFY(!f.grid().isEditing());
     }
 
+    // Fields are written by name: a record table whose columns stand in another order, or with a column of its
+    // own among them, gets every value in its own column, and its own column is left alone.
+    void tablesWithOtherColumnOrders_data() {
+        QTest::addColumn<QString>("columns");
+        const QString id = "ChildAutoID INTEGER PRIMARY KEY AUTOINCREMENT";
+        const QString group = "GroupName TEXT NOT NULL REFERENCES tblMasterData (GroupName) ON UPDATE CASCADE";
+        QTest::newRow("reversed") << "PriorPassword TEXT, PriorUserID TEXT, DateChanged TEXT, Description TEXT, "
+                                     "Password TEXT, UserID TEXT, Website TEXT, " +
+                                         group + ", " + id + ", Notes TEXT DEFAULT 'own'";
+        QTest::newRow("a column of its own in the middle")
+            << id + ", " + group +
+                   ", Website TEXT, UserID TEXT, Notes VARCHAR(20) DEFAULT 'own', Password TEXT, "
+                   "Description TEXT, DateChanged TEXT, PriorUserID TEXT, PriorPassword TEXT";
+    }
+    void tablesWithOtherColumnOrders() {
+        QFETCH(QString, columns);
+        MainWindowFixture f(kRecords, {}, options(false, false),
+                            [&columns](const TempAppFolder& folder) { folder.remakeRecordTable(columns); });
+        QVERIFY(f.desktop.messages().isEmpty());
+        QCOMPARE(f.grid().columnCount(), 9);
+        QCOMPARE(f.shownColumn(5), QStringList({"first", "second", "third"}));
+        f.edit(0, 3, "ann2");
+        f.click(0, 5);
+        f.type("changed");
+        f.key(Qt::Key_Return);
+        updatePassword(f, "pw-new");
+        f.click(3, 1);
+        for (const char* cell : {"Work", "new.example", "neo"}) {
+            f.type(cell);
+            f.key(Qt::Key_Tab);
+        }
+        f.type("note");
+        f.desktop.answerInput(QStringLiteral("typed"));
+        f.key(Qt::Key_Return);
+        f.key(Qt::Key_Return);
+        QVERIFY(f.desktop.messages().isEmpty());
+        QCOMPARE(f.stored("a.example"),
+                 QVariantList({"Bank", "a.example", "ann2", "pw-new", "changed", kNow, "ann", "pw-a"}));
+        QCOMPARE(f.stored("new.example"), QVariantList({"Work", "new.example", "neo", "typed", "note", kNow, "", ""}));
+        QCOMPARE(f.stored("z.example"),
+                 QVariantList({"Bank", "z.example", "zed", "pw-z", "second", "2024-01-02 10:00:00", "", ""}));
+        QCOMPARE(f.folder.query("SELECT DISTINCT Notes FROM tblChildData"), QList<QVariantList>{{"own"}});
+    }
+
     void aWriteTheDatabaseRefusesIsReportedAndNotShownAsStored() {
         MainWindowFixture f(kRecords, {}, options(true, false));
         f.folder.execute(

@@ -27,10 +27,12 @@ const QList<Rec> kOther = {
     Rec("Travel", "www.d-travel.example", "dan", "pd"),
 };
 
-// Another data folder: a database of its own with the master password "OTHER1PW" and the records.
+// Another data folder: a database of its own with the master password "OTHER1PW" and the records, its
+// record table made with `columns` when given.
 struct OtherFolder {
-    OtherFolder() {
+    explicit OtherFolder(const QString& columns = {}) {
         createDeliveredDatabase(dir.path() + "/keyvale.mdb");
+        if (!columns.isEmpty()) remakeRecordTable(dir.path() + "/keyvale.mdb", columns);
         auto db = sql::Connection::open(dir.path() + "/keyvale.mdb", kDatabasePassword);
         db->execute("INSERT INTO tblPassword (Password) VALUES (?)", {encipherField("OTHER1PW")});
         insertRecords([&db](const QString& sql, const QVariantList& p) { db->execute(sql, p); }, kOther);
@@ -87,14 +89,20 @@ private slots:
     void importsSelectedRows_data() {
         QTest::addColumn<QString>("clicks"); // row selectors: "2" plain, "+3" with Shift, "^0" with Ctrl
         QTest::addColumn<QList<int>>("rows");
-        QTest::newRow("one row") << "1" << QList<int>{1};
-        QTest::newRow("out of sequence with Ctrl") << "0 ^3" << QList<int>{0, 3};
-        QTest::newRow("in line with Shift") << "1 +3" << QList<int>{1, 2, 3};
+        QTest::addColumn<QString>("columns"); // the other database's record table, when not as delivered
+        QTest::newRow("one row") << "1" << QList<int>{1} << QString();
+        QTest::newRow("out of sequence with Ctrl") << "0 ^3" << QList<int>{0, 3} << QString();
+        QTest::newRow("in line with Shift") << "1 +3" << QList<int>{1, 2, 3} << QString();
+        QTest::newRow("fields in another order, one of its own among them")
+            << "0 +3" << QList<int>{0, 1, 2, 3}
+            << "PriorPassword TEXT, PriorUserID TEXT, DateChanged TEXT, Notes TEXT DEFAULT 'x', Description TEXT, "
+               "Password TEXT, UserID TEXT, Website TEXT, GroupName TEXT, ChildAutoID INTEGER PRIMARY KEY";
     }
     void importsSelectedRows() {
         QFETCH(QString, clicks);
         QFETCH(QList<int>, rows);
-        OtherFolder other;
+        QFETCH(QString, columns);
+        OtherFolder other(columns);
         Fixture f;
         f.combo().setCurrentIndex(f.combo().findText("Bank"));
         f.form->SSDBCombo_Click();
@@ -177,6 +185,12 @@ private slots:
         QTest::newRow("not a database") << "text" << notOurs;
         QTest::newRow("another key") << "other key" << notOurs;
         QTest::newRow("no tables") << "no tables" << notOurs;
+        QTest::newRow("a record field missing") << "no field"
+                                                << notOurs + "\nThe table tblChildData of the database '%db' has no "
+                                                             "field Description";
+        QTest::newRow("never set up") << "not set up"
+                                      << "The Keyvale database in '%dir' has no master password yet: it was never "
+                                         "set up, and nothing can be imported from it.";
     }
     void refusedFolders() {
         QFETCH(QString, kind);
@@ -189,6 +203,11 @@ private slots:
         if (kind.startsWith("other") || kind.startsWith("no t"))
             sql::Connection::create(file, kind == "no tables" ? kDatabasePassword : "another")
                 ->executeScript("CREATE TABLE t (x);");
+        if (kind == "no field" || kind == "not set up") createDeliveredDatabase(file);
+        if (kind == "no field")
+            remakeRecordTable(file, "ChildAutoID INTEGER PRIMARY KEY, GroupName TEXT, Website TEXT, UserID TEXT, "
+                                    "Password TEXT, DateChanged TEXT, PriorUserID TEXT, PriorPassword TEXT");
+        message.replace("%db", file).replace("%dir", dir.path());
         f.withWindow([&] {
             if (kind == "open") {
                 f.desktop.answerFolder(dir.path() + "/link/");
@@ -245,6 +264,35 @@ private slots:
                 if (texts.contains(p)) reached << p;
         });
         QCOMPARE(reached, shown ? passwords : QStringList());
+    }
+
+    // A password that deciphers to a character the field cipher cannot give back (a damaged or altered file)
+    // would be stored as another password: its row is skipped and named, the others imported.
+    void unstorablePasswordsAreSkippedAndNamed() {
+        OtherFolder other;
+        {
+            auto db = sql::Connection::open(other.dir.path() + "/keyvale.mdb", kDatabasePassword);
+            // These stored characters decipher to a text that ends in NUL.
+            db->execute("UPDATE tblChildData SET Password = ? WHERE Website = 'www.c-mail.example'",
+                        {QString("aaaa") + QChar(0)});
+            QVERIFY(decipherField(QString("aaaa") + QChar(0)).endsWith(QChar(0)));
+        }
+        Fixture f;
+        f.withWindow([&] {
+            f.typeFolder(other.dir.path());
+            f.getData("OTHER1PW");
+            f.selection().clickSelector(1);
+            f.selection().clickSelector(3, Qt::ShiftModifier);
+            f.desktop.answer(Answer::Yes);
+            f.click("btnImport");
+        });
+        QCOMPARE(f.desktop.messages(),
+                 (QStringList{"Do you really want to import 3 rows of data?",
+                              "Keyvale successfully imported 2 rows of data.\n1 row was not imported, because Keyvale "
+                              "can not store their passwords unchanged: Mail / www.c-mail.example."}));
+        QCOMPARE(f.status(), QString("Imported 2 rows of Keyvale's data successfully."));
+        QCOMPARE(f.stored("www.c-mail.example"), QVariantList());
+        QCOMPARE(f.stored("www.d-travel.example")[3].toString(), QString("pd"));
     }
 
     // An error in the middle of the run ends it: the rows stored before it are kept, and the error reported.

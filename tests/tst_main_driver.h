@@ -116,10 +116,13 @@ template <class Run> void insertRecords(Run run, const QList<Rec>& records, QStr
 class MainWindowFixture : public GridDriver {
 public:
     // `records` are stored (passwords enciphered) with their groups before the database is opened;
-    // `before` may change the option variables before the window loads.
+    // `before` may change the option variables before the window loads; `prepare` may change the file
+    // before anything is stored in it.
     explicit MainWindowFixture(const QList<Rec>& records = {}, const QStringList& extraGroups = {},
-                               const std::function<void()>& before = {})
+                               const std::function<void()>& before = {},
+                               const std::function<void(const TempAppFolder&)>& prepare = {})
         : folder(false) {
+        if (prepare) prepare(folder);
         insertRecords([this](const QString& sql, const QVariantList& p) { folder.execute(sql, p); }, records,
                       extraGroups);
         gInitializeDB();

@@ -55,6 +55,22 @@ private slots:
         QVERIFY(f.desktop.prompts.isEmpty());
     }
 
+    // Rows the file cannot give are not shown as empty records: the first failure is said once, with the
+    // database's own words, however often the grid asks again.
+    void damagedRecordsAreSaidOnce() {
+        MainWindowFixture f(kThree, {}, [] {
+            // The file is damaged after it was opened: the records are read when the grid first shows them.
+            damagePage(gDBConnection->path(), "tblChildData", 64);
+        });
+        const QString said = "Error 3049 (database disk image is malformed) in procedure SSDBGrid_UnboundReadData "
+                             "of Form frmMain";
+        QCOMPARE(f.desktop.messages(), QStringList{said});
+        QTRY_COMPARE(f.grid().rowCount(), 0);
+        f.grid().reread();
+        f.key(Qt::Key_PageDown);
+        QCOMPARE(f.desktop.messages(), QStringList{said});
+    }
+
     // The columns show as the options say (each on its own toggle is covered with the toolbar); the date and
     // the priors are never typed. An empty database shows only the add-new row.
     void columnsOfAnEmptyDatabase() {

@@ -2,6 +2,7 @@
 #include "startup/ProfileFile.h"
 #include "startup/WidgetRoutines.h"
 #include "startup/modKeyvale.h"
+#include "store/Sqlite.h"
 #include "store/modDBstuff.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempAppFolder.h"
@@ -114,45 +115,75 @@ private slots:
                  (QStringList{"TWO", "REX", "SECRET9"}));
     }
 
-    // Start-up ends before any window when the database cannot be opened or its group table cannot be read
-    // (never taken for a first run, without reaching for what is missing), or when it holds groups but no
-    // master password: the file was tampered with.
+    // Start-up ends before any window, with one message, when the data folder or its database cannot be
+    // opened whole, lacks a field the program stores, or holds groups but no master password (the file was
+    // tampered with): nothing after the first failure runs on what it left unopened.
     void startUpEnds_data() {
         QTest::addColumn<QString>("damage");
-        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QString>("message"); // %db: the database file
+        const QString in = " in procedure gInitializeDB of module modDBstuff";
         QTest::newRow("breached") << "breached"
-                                  << QStringList{"Keyvale has been breached or is corrupted!  Please reinstall "
-                                                 "Keyvale"};
-        const QString noOptions = "Error 91 (Object variable or With block variable not set) in procedure GetOptions "
-                                  "of Module modKeyvale";
-        QTest::newRow("no database")
-            << "no database"
-            << QStringList{"Error 3024 (Could not find file '%1'.) in procedure gInitializeDB of module modDBstuff",
-                           noOptions, "3704 - Operation is not allowed when the object is closed."};
+                                  << "Keyvale has been breached or is corrupted!  Please reinstall Keyvale";
+        QTest::newRow("no database") << "no database"
+                                     << "Error 3024 (Could not find file '%db'.)" + in;
+        QTest::newRow("no data folder") << "no folder"
+                                        << "Error 3024 (Could not find file '%db'.)" + in;
+        QTest::newRow("data folder is a file") << "folder is a file"
+                                               << "Error 3024 (Could not find file '%db'.)" + in;
+        QTest::newRow("another key") << "another key"
+                                     << "Error 3031 (Not a valid password.)" + in;
+        QTest::newRow("not a database") << "text"
+                                        << "Error 3343 (Unrecognized database format '%db'.)" + in;
+        QTest::newRow("damaged pages") << "damaged"
+                                       << "Error 3049 (database disk image is malformed)" + in;
         QTest::newRow("no group table")
             << "no group table"
-            << QStringList{"Error 3078 (The database engine cannot find the input table or query 'tblMasterData'.  "
-                           "Make sure it exists and that its name is spelled correctly.) in procedure gInitializeDB "
-                           "of module modDBstuff",
-                           noOptions, "91 - Object variable or With block variable not set"};
+            << "Error 3078 (The database engine cannot find the input table or query 'tblMasterData'.  Make sure it "
+               "exists and that its name is spelled correctly.)" +
+                   in;
+        QTest::newRow("a record field missing")
+            << "PriorUserID TEXT, PriorPassword TEXT"
+            << "Error 3265 (The table tblChildData of the database '%db' has no field Description)" + in;
+        QTest::newRow("a record field of another kind")
+            << "Description TEXT, PriorUserID TEXT, PriorPassword BLOB"
+            << "Error 3265 (The field PriorPassword of table tblChildData in the database '%db' holds BLOB, not "
+               "text)" +
+                   in;
     }
     void startUpEnds() {
         QFETCH(QString, damage);
-        QFETCH(QStringList, messages);
+        QFETCH(QString, message);
         ScriptedDesktop desktop;
         TestClock clock;
         TempAppFolder app(false);
-        if (damage == "breached")
+        QString database = app.database();
+        if (damage == "breached") {
             app.execute("insert into tblMasterData values ('Bank')");
-        else if (damage == "no group table")
-            app.execute("drop table tblMasterData");
-        else
+        } else if (damage == "no database") {
             QVERIFY(QFile::remove(app.database()));
+        } else if (damage.contains("folder")) {
+            database = app.file("data/keyvale.mdb");
+            if (damage == "folder is a file") QVERIFY(writeFile(app.file("data"), "not a folder"));
+            QVERIFY(writeFile(app.file("keyvale.ini"), "[Options]\nKeyvaleLocation=" + app.file("data/").toUtf8()));
+        } else if (damage == "another key") {
+            QVERIFY(QFile::remove(app.database()));
+            sql::Connection::create(app.database(), "another key")->executeScript("CREATE TABLE t (x);");
+        } else if (damage == "text") {
+            QVERIFY(writeFile(app.database(), "These are not the records you are looking for.\n"));
+        } else if (damage == "damaged") {
+            app.damagePage("idxChildDataGroupWebsite", 64);
+        } else if (damage == "no group table") {
+            app.execute("drop table tblMasterData");
+        } else {
+            app.remakeRecordTable("ChildAutoID INTEGER PRIMARY KEY, GroupName TEXT, Website TEXT, UserID TEXT, "
+                                  "Password TEXT, DateChanged TEXT, " +
+                                  damage);
+        }
         bool mainShown = false;
         QVERIFY(!Main([&mainShown] { mainShown = true; }));
         QVERIFY(!mainShown);
-        QCOMPARE(desktop.messages(), messages.replaceInStrings("%1", app.database()));
-        QCOMPARE(desktop.last().icon, Icon::Critical);
+        QCOMPARE(desktop.messages(), QStringList{message.replace("%db", database)});
+        QCOMPARE(desktop.last().icon, damage == "breached" ? Icon::Critical : Icon::None);
         QCOMPARE(desktop.ended, 1);
     }
 

@@ -7,6 +7,7 @@
 #include "store/modDBstuff.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace kv {
 
@@ -69,6 +70,17 @@ QString backupFile(const QString& folder) {
 
 bool backupDatabase(const QString& folder, const CopyProgress& progress) {
     const HeldForCopy held;
+    // The file is checked while it is held, so the copy is of the pages checked. A damaged file is not
+    // copied: it would replace a good backup with a bad one.
+    try {
+        checkDatabaseIntact(*gDBConnection);
+    } catch (const Error& e) {
+        const QString target = backupFile(folder);
+        throw Error(e.number(), e.description() + QStringLiteral(".  Nothing was backed up") +
+                                    (QFileInfo::exists(target)
+                                         ? QStringLiteral("; the earlier backup '%1' was kept as it was").arg(target)
+                                         : QString()));
+    }
     return copyFileSafely(databaseFile(gDataFolder), backupFile(folder), progress);
 }
 
@@ -85,6 +97,17 @@ bool storeBackupLocation(const QString& folder) {
 void checkBackupFile(const QString& path) {
     const auto connection = sql::Connection::open(path, kDatabasePassword);
     checkDeliveredTables(*connection);
+    checkDatabaseIntact(*connection);
+}
+
+QString backupRefusal(const QString& path, const Error& e) {
+    QString text;
+    if (e.number() == err::DatabaseDamaged)
+        text = e.description() + QStringLiteral("\n");
+    else
+        text = QStringLiteral("The file '") + path + QStringLiteral("' is not a Keyvale backup!\n") +
+               (e.number() == err::ItemNotFound ? e.description() + QStringLiteral("\n") : QString());
+    return text + QStringLiteral("Restore did not complete!");
 }
 
 bool restoreDatabase(const QString& backupPath, const CopyProgress& progress) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exchange/FileCopy.h"
+#include "platform/Error.h"
 
 #include <QString>
 
@@ -13,17 +14,19 @@ namespace kv {
 QString backupFile(const QString& folder);
 
 // Copies the data folder's database to keyvale.bak in `folder`, replacing an older backup, while no change
-// can be written to it; the connection stays open throughout. Throws kv::Error; false when `progress`
-// stopped it.
+// can be written to it; the connection stays open throughout. A damaged database is not copied (an older
+// backup stays as it was). Throws kv::Error; false when `progress` stopped it.
 bool backupDatabase(const QString& folder, const CopyProgress& progress = {});
 
 // Stores the folder as the BackupLocation option and in gBackupLocation; false, changing nothing, when the
 // option has no row.
 bool storeBackupLocation(const QString& folder);
 
-// Throws kv::Error unless the file opens with the database password and holds the program's tables, so
-// that a wrong pick never replaces the database.
+// Throws kv::Error unless the file opens with the database password, holds the program's tables with
+// their fields and reads back whole, so that a wrong pick or a damaged backup never replaces the database.
 void checkBackupFile(const QString& path);
+// The message that refuses to restore the backup at `path` for the error checkBackupFile threw.
+QString backupRefusal(const QString& path, const Error& e);
 
 // Checks the backup, then copies it over the data folder's database with the connection closed, which stays
 // closed when the copy succeeded. Otherwise the database is as it was and open again: kv::Error is thrown,

@@ -111,15 +111,26 @@ ImportRun importOldRecords(const OldKeyvaleFile& file, sql::Connection& db, cons
 
 ImportRun importSelectedRows(Recordset& source, const QList<int>& bookmarks, sql::Connection& db,
                              const ImportProgress& progress) {
-    return runImport(db, int(bookmarks.size()), progress, {}, [&](int row, sql::Statement& insert, GroupFiler& groups) {
-        source.setBookmark(bookmarks[row]);
-        auto value = [&](const char* name) { return source.field(QString::fromLatin1(name)); };
-        auto password = [&](const char* name) { return encipherField(decipherField(value(name).toString())); };
-        insert.bindAll({groups.file(value("GroupName").toString()), textOrNull(value("Website")),
-                        textOrNull(value("UserID")), password("Password"), textOrNull(value("Description")),
-                        textOrNull(value("DateChanged")), textOrNull(value("PriorUserID")), password("PriorPassword")});
-        return true;
-    });
+    QList<int> skipped;
+    ImportRun run =
+        runImport(db, int(bookmarks.size()), progress, {}, [&](int row, sql::Statement& insert, GroupFiler& groups) {
+            source.setBookmark(bookmarks[row]);
+            auto value = [&](const char* name) { return source.field(QString::fromLatin1(name)); };
+            const QString password = decipherField(value("Password").toString());
+            const QString prior = decipherField(value("PriorPassword").toString());
+            // A password that deciphers to a character the cipher cannot give back (only a damaged or
+            // altered file holds one) would be stored as another password.
+            if (!unstorableCharacters(password + prior).isEmpty()) {
+                skipped.append(bookmarks[row]);
+                return false;
+            }
+            insert.bindAll({groups.file(value("GroupName").toString()), textOrNull(value("Website")),
+                            textOrNull(value("UserID")), encipherField(password), textOrNull(value("Description")),
+                            textOrNull(value("DateChanged")), textOrNull(value("PriorUserID")), encipherField(prior)});
+            return true;
+        });
+    if (!run.cancelled) run.skipped = skipped;
+    return run;
 }
 
 } // namespace kv

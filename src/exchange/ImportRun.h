@@ -21,7 +21,9 @@ class Statement;
 // database as it was; an error ends the run, and the rows stored before it are kept.
 struct ImportRun {
     int imported = 0;
-    QList<int> skipped; // record numbers not stored because their text would not come back unchanged
+    // The rows not stored because their text would not come back unchanged: record numbers of a 4.x file,
+    // bookmarks of another database's rows.
+    QList<int> skipped;
     bool cancelled = false;
     std::optional<Error> error;
 };
@@ -53,7 +55,8 @@ ImportRun importOldRecords(const OldKeyvaleFile& file, sql::Connection& db, cons
                            const ImportProgress& progress = {});
 
 // Appends the rows at `bookmarks` of `source` (the tblChildData of another database) to the tblChildData of
-// `db`, in that order: each keeps its fields and date; passwords are deciphered and enciphered again.
+// `db`, in that order: each keeps its fields and date; passwords are deciphered and enciphered again. A row
+// whose password would not come back unchanged is skipped.
 ImportRun importSelectedRows(Recordset& source, const QList<int>& bookmarks, sql::Connection& db,
                              const ImportProgress& progress = {});
 

@@ -3,6 +3,7 @@
 #include "exchange/OldKeyvaleFile.h"
 #include "store/Cipher.h"
 #include "store/Recordset.h"
+#include "store/Schema.h"
 #include "store/Sqlite.h"
 #include "store/modDBstuff.h"
 
@@ -11,21 +12,14 @@
 
 namespace kv {
 
-namespace {
-
-// The fields an import reads; a table without them is not ours.
-const char* const kChildFields[] = {"ChildAutoID", "GroupName",   "Website",     "UserID",       "Password",
-                                    "Description", "DateChanged", "PriorUserID", "PriorPassword"};
-
-} // namespace
-
 OtherDatabase::OtherDatabase(const QString& folder) {
     connection_ = sql::Connection::open(databaseFile(folder), kDatabasePassword);
+    // Its fields are found by name; one that is missing makes it no database of ours.
+    checkDeliveredTables(*connection_);
     records_ = std::make_unique<Recordset>(connection_, kSelectChildData);
-    for (const char* name : kChildFields)
-        records_->fieldIndex(QString::fromLatin1(name));
     Recordset password(connection_, QStringLiteral("Select password from tblPassword"));
-    password.moveFirst();
+    if (password.eof()) return; // never set up: no master password yet
+    hasMasterPassword_ = true;
     password_ = trimBlanks(decipherField(password.field(0).toString()));
 }
 

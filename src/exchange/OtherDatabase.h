@@ -23,6 +23,9 @@ public:
     OtherDatabase(const OtherDatabase&) = delete;
     OtherDatabase& operator=(const OtherDatabase&) = delete;
 
+    // False for a database that was never set up: it has no master password, and nothing may be taken
+    // from it.
+    bool hasMasterPassword() const { return hasMasterPassword_; }
     // The master password as stored (upper case), deciphered and trimmed.
     const QString& masterPassword() const { return password_; }
     Recordset& records() const { return *records_; }
@@ -33,6 +36,7 @@ private:
     std::shared_ptr<sql::Connection> connection_;
     std::unique_ptr<Recordset> records_;
     QString password_;
+    bool hasMasterPassword_ = false;
 };
 
 // Whether two folders are the same folder once links and trailing separators are resolved.

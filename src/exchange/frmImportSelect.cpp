@@ -220,6 +220,14 @@ void frmImportSelect::openOtherDatabase() {
 bool frmImportSelect::InitializeDB_ImportSelect() {
     try {
         other_ = std::make_unique<OtherDatabase>(sImportPath);
+        if (!other_->hasMasterPassword()) {
+            other_.reset();
+            sImportPassword.clear();
+            information(QStringLiteral("The Keyvale database in '") + sImportPath +
+                        QStringLiteral("' has no master password yet: it was never set up, and nothing can be "
+                                       "imported from it."));
+            return false;
+        }
         openFolder_ = sImportPath;
         sImportPassword = other_->masterPassword();
         return true;
@@ -228,7 +236,8 @@ bool frmImportSelect::InitializeDB_ImportSelect() {
         sImportPassword.clear();
         if (OtherDatabase::isNotKeyvaleDatabase(e))
             information(QStringLiteral("The file ") + databaseFile(sImportPath) +
-                        QStringLiteral(" is not a Keyvale database, or not one Keyvale can open."));
+                        QStringLiteral(" is not a Keyvale database, or not one Keyvale can open.") +
+                        (e.number() == err::ItemNotFound ? QStringLiteral("\n") + e.description() : QString()));
         else
             reportError(e, QStringLiteral("InitializeDB_ImportSelect of module frmImportSelect"));
         return false;
@@ -305,11 +314,33 @@ void frmImportSelect::InitialGrid_ImportSelect() {
 
 void frmImportSelect::readRows(RowBuffer& buffer, const QVariant& start, bool readBackwards) {
     if (!other_) return;
-    readRecordsetRows(other_->records(), buffer, start, readBackwards, {kPasswordColumn, kPriorPasswordColumn});
+    try {
+        readRecordsetRows(other_->records(), buffer, start, readBackwards, {kPasswordColumn, kPriorPasswordColumn});
+    } catch (const Error& e) {
+        readFailure_.report(e);
+    }
 }
 
 QVariant frmImportSelect::position(const QVariant& start, int rows) {
     return other_ ? positionRecordset(other_->records(), start, rows) : QVariant();
+}
+
+QString frmImportSelect::skippedText(const QList<int>& bookmarks) const {
+    if (bookmarks.isEmpty()) return {};
+    // Each row by its group and web site, as the grid shows it; more are counted, not listed.
+    constexpr int kListed = 10;
+    QStringList rows;
+    for (qsizetype i = 0; i < bookmarks.size() && i < kListed; ++i) {
+        Recordset& records = other_->records();
+        records.setBookmark(bookmarks[i]);
+        rows.append(records.field(kGroupNameColumn).toString() + QStringLiteral(" / ") +
+                    records.field(kWebsiteColumn).toString());
+    }
+    if (bookmarks.size() > kListed) rows.append(QStringLiteral("..."));
+    return QStringLiteral("\n") + QString::number(bookmarks.size()) +
+           (bookmarks.size() == 1 ? QStringLiteral(" row was") : QStringLiteral(" rows were")) +
+           QStringLiteral(" not imported, because Keyvale can not store their passwords unchanged: ") +
+           rows.join(QStringLiteral("; ")) + QStringLiteral(".");
 }
 
 void frmImportSelect::btnImport_Click() {
@@ -342,9 +373,11 @@ void frmImportSelect::btnImport_Click() {
         // The rows stored before an error stay: the main window shows them either way, in its group.
         link_.reload(link_.shownGroup());
         if (run.error) throw *run.error;
-        information(QStringLiteral("Keyvale successfully imported ") + QString::number(n) + unit +
-                    QStringLiteral(" of data."));
-        link_.setStatus(QStringLiteral("Imported ") + QString::number(n) +
+        const int imported = run.imported;
+        information(QStringLiteral("Keyvale successfully imported ") + QString::number(imported) +
+                    (imported < 2 ? QStringLiteral(" row") : QStringLiteral(" rows")) + QStringLiteral(" of data.") +
+                    skippedText(run.skipped));
+        link_.setStatus(QStringLiteral("Imported ") + QString::number(imported) +
                         QStringLiteral(" rows of Keyvale's data successfully."));
         accept();
     } catch (const Error& e) {

@@ -3,6 +3,7 @@
 
 #include "exchange/ImportLink.h"
 #include "mainwindow/GridDataSource.h"
+#include "mainwindow/RecordsetRows.h"
 #include "mainwindow/ViewFlags.h"
 
 #include <QDialog>
@@ -58,6 +59,8 @@ private:
     // The selection grid's rows, from the other database; nothing is written back.
     void readRows(RowBuffer& buffer, const QVariant& start, bool readBackwards) override;
     QVariant position(const QVariant& start, int rows) override;
+    // The rows an import skipped, for its closing message.
+    QString skippedText(const QList<int>& bookmarks) const;
     AddResult addRow(const RowBuffer&) override { return {StoreResult::Refused, {}}; }
     StoreResult writeRow(const RowBuffer&, const QVariant&) override { return StoreResult::Refused; }
     bool deleteRow(const QVariant&) override { return false; }
@@ -82,6 +85,7 @@ private:
     std::unique_ptr<OtherDatabase> other_; // the other database's connection and records
     QString openFolder_;                   // the folder other_ was opened on
     bool closing_ = false;
+    RowReadFailure readFailure_{QStringLiteral("SSDBGrid_UnboundReadData of Form frmImportSelect")};
 };
 
 } // namespace kv

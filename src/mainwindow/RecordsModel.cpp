@@ -221,8 +221,23 @@ const RecordsModel::Page* RecordsModel::page(int pageIndex) const {
     for (int r = 0; r < buffer.rowCount(); ++r)
         for (int c = 0; c < columns; ++c)
             p.cells[r * columns + c] = buffer.value(r, c);
+    // Rows the source could not read (it has said why) are not shown as empty records. The source reads
+    // onwards from the last row it gave, so none after them can be shown either. Not while the view is
+    // asking for data: once it is through.
+    if (buffer.rowCount() < rows)
+        QMetaObject::invokeMethod(
+            self, [self, kept = first + buffer.rowCount()] { self->dropRowsFrom(kept); }, Qt::QueuedConnection);
     p.used = ++useClock_;
     return &*pages_.insert(pageIndex, std::move(p));
+}
+
+void RecordsModel::dropRowsFrom(int kept) {
+    if (kept < 0 || kept >= dataRows() || (hasEdit() && editRow_ >= kept)) return;
+    beginRemoveRows({}, kept, dataRows() - 1);
+    bookmarks_.resize(kept);
+    clearPages();
+    if (markerRow_ >= kept) markerRow_ = -1;
+    endRemoveRows();
 }
 
 QVariant RecordsModel::storedValue(int row, int column) const {

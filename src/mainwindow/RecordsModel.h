@@ -120,6 +120,8 @@ private:
     QVariant storedValue(int row, int column) const;
     const Page* page(int pageIndex) const;
     void clearPages() { pages_.clear(); }
+    // Drops the rows from `kept` on, which the source could not give.
+    void dropRowsFrom(int kept);
     void emitRowChanged(int row);
 
     RecordsGrid* grid_;

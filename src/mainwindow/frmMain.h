@@ -3,6 +3,7 @@
 
 #include "mainwindow/GridDataSource.h"
 #include "mainwindow/GroupListSource.h"
+#include "mainwindow/RecordsetRows.h"
 #include "mainwindow/ViewFlags.h"
 
 #include <QMainWindow>
@@ -214,6 +215,7 @@ private:
     bool addModeBeforeSave_ = false;
     Asking asking_ = Asking::Always;
     std::array<qint64, 4> comboColors_{};
+    RowReadFailure readFailure_{QStringLiteral("SSDBGrid_UnboundReadData of Form frmMain")};
 };
 
 // The group combo's first entry: no filter.

@@ -130,10 +130,8 @@ void frmMain::mnuFileRestore_Click() {
     // A file that is not one of our databases would destroy the user's data: look at it before asking.
     try {
         checkBackupFile(backup);
-    } catch (const Error&) {
-        desktop().message(QStringLiteral("The file '") + backup + QStringLiteral("' is not a Keyvale backup!\n") +
-                              QStringLiteral("Restore did not complete!"),
-                          {}, Buttons::Ok, Icon::Exclamation);
+    } catch (const Error& e) {
+        desktop().message(backupRefusal(backup, e), {}, Buttons::Ok, Icon::Exclamation);
         return;
     }
     if (desktop().message(

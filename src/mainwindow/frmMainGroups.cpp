@@ -107,9 +107,11 @@ void frmMain::UpdateComboGroupName() {
         const QString group = SSDBCombo_->currentText();
         const bool all = group == kAllGroups || group.isEmpty();
         auto records =
-            all ? openRecordset(QStringLiteral("Select * from tblChildData order by GroupName, Website"))
+            all ? openRecordset(
+                      QStringLiteral("Select %1 from tblChildData order by GroupName, Website").arg(kRecordFieldList))
                 : openRecordset(
-                      QStringLiteral("Select * from tblChildData Where GroupName = ? order by  GroupName, Website"),
+                      QStringLiteral("Select %1 from tblChildData Where GroupName = ? order by  GroupName, Website")
+                          .arg(kRecordFieldList),
                       {group});
         setGroupButtons(!all);
         gRsChildData = std::move(records);

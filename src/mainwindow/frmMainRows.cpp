@@ -23,7 +23,11 @@ namespace kv {
 
 void frmMain::readRows(RowBuffer& buffer, const QVariant& start, bool readBackwards) {
     if (!gRsChildData) return;
-    readRecordsetRows(*gRsChildData, buffer, start, readBackwards, {kPasswordColumn, kPriorPasswordColumn});
+    try {
+        readRecordsetRows(*gRsChildData, buffer, start, readBackwards, {kPasswordColumn, kPriorPasswordColumn});
+    } catch (const Error& e) {
+        readFailure_.report(e);
+    }
 }
 
 QVariant frmMain::position(const QVariant& start, int rows) {

@@ -58,19 +58,25 @@ bool Main(const std::function<void()>& showMainWindow) {
     splash->show();
     QCoreApplication::processEvents();
 
-    if (!runStep(InitializeINIfile)) return false;
+    // Each step below reports its own failure; the steps after it would only fail again on what it left
+    // undone, so start-up ends at the first.
+    bool iniRead = false;
+    if (!runStep([&iniRead] { iniRead = InitializeINIfile(); }) || !iniRead) return false;
     // One instance per data folder; an installed copy's first start gets its empty database here.
     if (!claimDataFolder()) return false;
     if (!runStep([] { provideUserDatabase(QCoreApplication::applicationDirPath() + QStringLiteral("/keyvale.mdb")); }))
         return false;
-    if (!runStep(gInitializeDB)) return false;
-    if (!runStep(GetOptions)) return false;
-    bool loaded = false;
-    if (!runStep([&loaded] { loaded = LoadMasterPassword(); })) return false;
-    if (!loaded) {
+    const auto end = [] {
         desktop().endApplication();
         return false;
-    }
+    };
+    if (!gInitializeDB()) return end();
+    bool optionsRead = false;
+    if (!runStep([&optionsRead] { optionsRead = GetOptions(); })) return false;
+    if (!optionsRead) return end();
+    bool loaded = false;
+    if (!runStep([&loaded] { loaded = LoadMasterPassword(); })) return false;
+    if (!loaded) return end();
 
     // Keep the splash up for two seconds after loading, staying responsive.
     const qint64 start = clock().tickCount();

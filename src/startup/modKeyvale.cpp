@@ -20,12 +20,12 @@ void BuildVersionText() {
     gVersionText = QStringLiteral("v %1.%2.%3").arg(KEYVALE_VERSION_MAJOR).arg(KEYVALE_VERSION_MINOR).arg(KEYVALE_VERSION_PATCH);
 }
 
-void InitializeINIfile() {
+bool InitializeINIfile() {
     gIniFile = (gSettingsFolder.isEmpty() ? gAppPath : gSettingsFolder) + QStringLiteral("keyvale.ini");
     if (!QFileInfo::exists(gIniFile) && !writeDataFolderSetting(gIniFile, QString()))
         desktop().message(QStringLiteral("An error has occured writing INI KeyvaleLocation setting."), {}, Buttons::Ok,
                           Icon::Exclamation);
-    ReadDataFolder(gIniFile);
+    return ReadDataFolder(gIniFile);
 }
 
 bool ReadDataFolder(const QString& iniFile) {

@@ -39,8 +39,9 @@ inline constexpr int kIniValueLimit = 254;
 
 // Sets gMakerNotice, gMakerName and gVersionText ("v 6.0.1"), in that order.
 void BuildVersionText();
-// Creates the settings file when it is missing and reads the data folder from it.
-void InitializeINIfile();
+// Creates the settings file when it is missing and reads the data folder from it; false when the file
+// could not be read (the program is then to end).
+bool InitializeINIfile();
 // Reads the data folder from the settings file into gDataFolder, writing the default (gAppPath) back
 // when it is empty. An unreadable file ends in the delete-and-end question; answers false then.
 bool ReadDataFolder(const QString& iniFile);

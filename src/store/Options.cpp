@@ -44,7 +44,7 @@ QString colorOptionText(qint32 color) {
     return color >= 0 ? QStringLiteral(" %1").arg(color) : QString::number(color);
 }
 
-void GetOptions() {
+bool GetOptions() {
     try {
         Recordset& rs = opened(gRsOptions);
         rs.moveFirst();
@@ -109,10 +109,12 @@ void GetOptions() {
             rs.setField(QStringLiteral("OptionValue"), row.value);
             rs.update();
         }
+        return true;
     } catch (const Error& e) {
         // A row the database refused must not be tried again at every later move of the shared options.
         if (gRsOptions) gRsOptions->cancelUpdate();
         reportError(e, QStringLiteral("GetOptions of Module modKeyvale"));
+        return false;
     }
 }
 

@@ -28,8 +28,8 @@ inline constexpr qint32 kDefaultGridBackColorEven = 16777215;
 inline constexpr qint32 kDefaultGridForeColorEven = 8421504;
 
 // Reads every row of gRsOptions into the variables, then adds the missing default rows. An error is
-// reported with the standard message and ends the loading at that row.
-void GetOptions();
+// reported with the standard message and ends the loading at that row; the answer is then false.
+bool GetOptions();
 // Writes the variables back into the rows of gRsOptions; rows of unknown names are left as they are.
 void gSaveOptions();
 

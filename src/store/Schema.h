@@ -12,7 +12,14 @@ void createDeliveredDatabase(const QString& path);
 namespace sql {
 class Connection;
 }
-// Throws kv::Error unless the open database holds every table of the delivered one with all its fields.
+// Throws kv::Error unless the open database holds every table of the delivered one with all its fields,
+// each of the kind of value the program stores in it; the message names the table and the field. Fields
+// are found by name: their order and any further fields do not matter.
 void checkDeliveredTables(const sql::Connection& connection);
+// Throws kv::Error (err::DatabaseDamaged, saying where) unless every page of the file reads back whole.
+// Reads the whole file.
+void checkDatabaseIntact(const sql::Connection& connection);
+// Throws kv::Error (err::ReadOnlyDatabase, saying why) when changes could not be stored in the file.
+void checkDatabaseWritable(const sql::Connection& connection);
 
 } // namespace kv

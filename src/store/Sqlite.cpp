@@ -18,6 +18,9 @@ Error errorFor(sqlite3* db, int rc) {
                                                        "correctly.")
                                             .arg(table));
     }
+    // Pages that fail their check read as damage, whichever of the two codes SQLite gives for them.
+    if ((extended & 0xFF) == SQLITE_CORRUPT || (extended & 0xFF) == SQLITE_NOTADB)
+        return Error(err::DatabaseDamaged, message);
     switch (extended) {
     case SQLITE_CONSTRAINT_PRIMARYKEY:
     case SQLITE_CONSTRAINT_UNIQUE:
@@ -119,6 +122,10 @@ void Connection::executeScript(const QString& sql) {
 qint64 Connection::lastInsertRowid() const { return sqlite3_last_insert_rowid(handle()); }
 
 Error Connection::lastError(int rc) const { return errorFor(db_, rc); }
+
+bool Connection::isReadOnly() const {
+    return sqlite3_db_readonly(handle(), "main") == 1;
+}
 
 Statement::Statement(const Connection& connection, const QString& sql) : connection_(connection) {
     const QByteArray text = sql.toUtf8();

@@ -35,6 +35,9 @@ public:
     void executeScript(const QString& sql);
     qint64 lastInsertRowid() const;
 
+    // True when SQLite could open the file for reading only (the file may not be written by this user).
+    bool isReadOnly() const;
+
     // The kv::Error for the connection's last failure.
     Error lastError(int rc) const;
 

@@ -1,6 +1,7 @@
 #include "store/modDBstuff.h"
 
 #include "startup/modKeyvale.h"
+#include "store/Schema.h"
 
 namespace kv {
 
@@ -13,17 +14,23 @@ QString databaseFile(const QString& folder) {
 void openDatabase(const QString& dataFolder, bool withRecords) {
     gDBConnection.reset();
     gDBConnection = sql::Connection::open(databaseFile(dataFolder), kDatabasePassword);
+    // A file that lacks a field is refused before anything is shown from it.
+    checkDeliveredTables(*gDBConnection);
     gRsMasterData = std::make_unique<Recordset>(gDBConnection, kSelectMasterData);
     gMasterFieldCount = qint16(gRsMasterData->fieldCount());
     if (withRecords) gRsChildData = std::make_unique<Recordset>(gDBConnection, kSelectChildData);
     gRsOptions = std::make_unique<Recordset>(gDBConnection, kSelectOptions);
 }
 
-void gInitializeDB() {
+bool gInitializeDB() {
     try {
         openDatabase(gDataFolder);
+        // The window saves every change as it is made: a file it cannot write is refused at start.
+        checkDatabaseWritable(*gDBConnection);
+        return true;
     } catch (const Error& e) {
         reportError(e, QStringLiteral("gInitializeDB of module modDBstuff"));
+        return false;
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/RecordFields.h"
 #include "store/Recordset.h"
 #include "store/Sqlite.h"
 
@@ -17,19 +18,23 @@ inline std::unique_ptr<Recordset> gRsChildData;
 inline std::unique_ptr<Recordset> gRsOptions;
 inline qint16 gMasterFieldCount = 0;
 
-// The statements of the shared recordsets.
-inline const QString kSelectMasterData = QStringLiteral("Select * from tblMasterData order by GroupName");
-inline const QString kSelectChildData = QStringLiteral("Select * from tblChilDdata order by GroupName, Website");
+// The statements of the shared recordsets. They name their fields, so that field i is the same field in
+// every database file, whatever order its table keeps its columns in.
+inline const QString kSelectMasterData = QStringLiteral("Select GroupName from tblMasterData order by GroupName");
+inline const QString kSelectChildData =
+    QStringLiteral("Select %1 from tblChilDdata order by GroupName, Website").arg(kRecordFieldList);
 inline const QString kSelectOptions = QStringLiteral("Select * from tblOptions");
 
 // The database file in a data folder (the folder may or may not end in a separator).
 QString databaseFile(const QString& folder);
 
-// Opens gDBConnection on the data folder's database and the three shared recordsets, in that order. Any
-// failure is reported with the standard error message and ends the procedure: what was opened before it
-// stays open, nothing after it is opened.
-void gInitializeDB();
-// The same steps for a caller that reports failures itself: throws kv::Error at the first failing step.
+// Opens gDBConnection on the data folder's database and the three shared recordsets, in that order. The
+// file must hold every table and field the program uses, and be writable. Any failure is reported with the
+// standard error message and ends the procedure: what was opened before it stays open, nothing after it is
+// opened, and the answer is false.
+bool gInitializeDB();
+// The same steps for a caller that reports failures itself: throws kv::Error at the first failing step
+// (the file lacking a table or field included; a read-only file is not refused here).
 // Without `withRecords` the records' recordset (which reads every record's key) is left closed.
 void openDatabase(const QString& dataFolder, bool withRecords = true);
 // Closes the connection; the shared recordsets lose it with it.

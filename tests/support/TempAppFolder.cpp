@@ -116,3 +116,58 @@ QStringList TempAppFolder::storedMasterRecord() const {
 }
 
 } // namespace kv::test
+
+namespace kv::test {
+
+void remakeRecordTable(const QString& database, const QString& columns) {
+    auto db = sql::Connection::open(database, kDatabasePassword);
+    const auto fieldsOf = [&db](const QString& table) {
+        QStringList names;
+        sql::Statement info(*db, QStringLiteral("PRAGMA table_info(%1)").arg(table));
+        while (info.step())
+            names.append(info.column(1).toString());
+        return names;
+    };
+    db->executeScript(QStringLiteral("PRAGMA foreign_keys = OFF; CREATE TABLE tblRemade (%1);").arg(columns));
+    QStringList common;
+    const QStringList remade = fieldsOf(QStringLiteral("tblRemade"));
+    for (const QString& name : fieldsOf(QStringLiteral("tblChildData")))
+        if (remade.contains(name)) common.append(name);
+    db->executeScript(QStringLiteral("INSERT INTO tblRemade (%1) SELECT %1 FROM tblChildData; DROP TABLE tblChildData; "
+                                     "ALTER TABLE tblRemade RENAME TO tblChildData;")
+                          .arg(common.join(QLatin1Char(','))));
+    if (remade.contains(QStringLiteral("GroupName")) && remade.contains(QStringLiteral("Website")))
+        db->executeScript(
+            QStringLiteral("CREATE INDEX idxChildDataGroupWebsite ON tblChildData (GroupName, Website);"));
+}
+
+void damagePage(const QString& database, const QString& object, int bytes) {
+    qint64 page = 0;
+    {
+        auto db = sql::Connection::open(database, kDatabasePassword);
+        sql::Statement root(*db, QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = ?"));
+        root.bind(1, object);
+        QVERIFY(root.step());
+        page = root.column(0).toLongLong();
+    }
+    // The file's pages are 1024 bytes; flip the bytes in the middle of the page, past its header.
+    QFile f(database);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    const qint64 at = (page - 1) * 1024 + 512 - bytes / 2;
+    QVERIFY(f.seek(at));
+    QByteArray flipped = f.read(bytes);
+    for (char& c : flipped)
+        c = char(~c);
+    QVERIFY(f.seek(at));
+    QCOMPARE(f.write(flipped), qint64(bytes));
+}
+
+void TempAppFolder::remakeRecordTable(const QString& columns) const {
+    test::remakeRecordTable(database(), columns);
+}
+
+void TempAppFolder::damagePage(const QString& object, int bytes) const {
+    test::damagePage(database(), object, bytes);
+}
+
+} // namespace kv::test

@@ -27,10 +27,20 @@ public:
     }
     // The master password record as stored, deciphered: question, answer, password (empty when none).
     QStringList storedMasterRecord() const;
+    // Makes tblChildData over with `columns` (column definitions in the order wanted), keeping its rows in
+    // the fields the two have in common, and its index when both its fields are still there.
+    void remakeRecordTable(const QString& columns) const;
+    // Flips `bytes` bytes in the middle of the database page that holds the root of `object` (a table or
+    // index), as a failing disk would.
+    void damagePage(const QString& object, int bytes) const;
 
 private:
     QTemporaryDir dir_;
 };
+
+// The same on any database file of the program.
+void remakeRecordTable(const QString& database, const QString& columns);
+void damagePage(const QString& database, const QString& object, int bytes);
 
 // A file's whole content ("<missing>" when it cannot be read); a file written whole (false when it cannot be).
 QByteArray fileBytes(const QString& path);
