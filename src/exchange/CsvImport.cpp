@@ -136,7 +136,7 @@ CsvImport importCsvFile(const QString& path, sql::Connection& db, const CsvImpor
     if (!reader.next(record)) throw CsvError(QStringLiteral("The file is empty."));
     const CsvColumns columns = options.columns.value_or(recogniseHeader(record.fields).columns);
     if (columns.password < 0)
-        throw CsvError(QStringLiteral("The file has no column of passwords. Nothing was imported."));
+        throw CsvError(QStringLiteral("The file has no column of passwords."));
 
     // Only records that were there before the import count as duplicates: two records of the file that
     // look alike are both the user's.
