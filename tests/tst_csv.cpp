@@ -160,7 +160,7 @@ private slots:
         QTest::newRow("quote never closed") << QByteArray("a,b\n1,\"2\n3,4\n") << CsvReader::kMaxRecordBytes
                                             << "The quote that opens on line 2 is never closed.";
         QTest::newRow("binary") << QByteArray("PK\x03\x04\x00\x01", 6) << CsvReader::kMaxRecordBytes
-                                << "The file holds binary data on line 1.";
+                                << "This is not a CSV file: it holds binary data.";
         QTest::newRow("record past the limit")
             << QByteArray("a\n") + QByteArray(3 * 1024 * 1024, 'x') + "\n" << CsvReader::kMaxRecordBytes
             << "The record that begins on line 2 is longer than 1 MB. A quote that is never closed can cause this.";
@@ -364,7 +364,7 @@ private slots:
         QTest::addColumn<QString>("refusal"); // empty: the run reports an error or a cancel
         const QByteArray good = "group,url,username,password\nNew,a.example,u,p\nNew,boom.example,u,p\n";
         QTest::newRow("not CSV") << QByteArray("\x7F" "ELF\x02\x01\x00\x00", 8) << -1
-                                 << "The file holds binary data on line 1.";
+                                 << "This is not a CSV file: it holds binary data.";
         QTest::newRow("empty") << QByteArray("\r\n\n") << -1 << "The file is empty.";
         QTest::newRow("no password column") << QByteArray("group,url,username\nNew,a.example,u\n") << -1
                                             << "The file has no column of passwords.";

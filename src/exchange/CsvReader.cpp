@@ -84,7 +84,7 @@ bool CsvReader::next(CsvRecord& record) {
         // The LF of a CRLF belongs to the line the CR ended.
         const bool crlf = skipLineFeed_ && c == '\n';
         skipLineFeed_ = false;
-        if (c == '\0') throw CsvError(QStringLiteral("The file holds binary data on line %1.").arg(line_));
+        if (c == '\0') throw CsvError(QStringLiteral("This is not a CSV file: it holds binary data."));
         if (++recordBytes > maxRecordBytes_)
             throw CsvError(QStringLiteral("The record that begins on line %1 is longer than %2 MB. A quote that is "
                                           "never closed can cause this.")
