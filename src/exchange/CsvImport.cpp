@@ -2,10 +2,10 @@
 
 #include "exchange/CsvReader.h"
 #include "store/Cipher.h"
-#include "store/DateText.h"
 #include "store/Sqlite.h"
 
-#include <QDateTime>
+#include <QDate>
+#include <QTime>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -66,6 +66,14 @@ QString cell(const QStringList& fields, int column) {
     return column >= 0 && column < fields.size() ? fields[column] : QString();
 }
 
+// Text in the form DateChanged is stored in, naming a real day and time. Read without the time zone, which
+// costs a look at the zone file for every record.
+bool isStoredDate(const QString& text) {
+    return text.size() == 19 && text[10] == QLatin1Char(' ') &&
+           QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd")).isValid() &&
+           QTime::fromString(text.mid(11), QStringLiteral("HH:mm:ss")).isValid();
+}
+
 bool isBlank(const QString& text) {
     return text.trimmed().isEmpty();
 }
@@ -107,7 +115,7 @@ CsvMappedRecord mapCsvRecord(const QStringList& fields, const CsvColumns& column
     r.description = cell(fields, columns.description);
     // A date Keyvale wrote itself is kept, so that a record moved through a file keeps its history.
     const QString date = cell(fields, columns.dateChanged);
-    r.dateChanged = QDateTime::fromString(date, kStoredDateFormat).isValid() ? date : now;
+    r.dateChanged = isStoredDate(date) ? date : now;
     return r;
 }
 
@@ -144,9 +152,13 @@ CsvImport importCsvFile(const QString& path, sql::Connection& db, const CsvImpor
     last.step();
     const qint64 lastBefore = last.column(0).toLongLong();
     last.reset();
-    sql::Statement existing(db, QStringLiteral("SELECT 1 FROM tblChildData WHERE GroupName = ? AND "
-                                               "IFNULL(Website, '') = ? AND IFNULL(UserID, '') = ? AND "
-                                               "ChildAutoID <= ? LIMIT 1"));
+    // Written so that the group and web site index finds the candidates: an empty web site may be stored
+    // as Null.
+    sql::Statement existing(
+        db, QStringLiteral("SELECT 1 FROM tblChildData WHERE GroupName = ?1 AND Website = ?2 AND "
+                           "IFNULL(UserID, '') = ?3 AND ChildAutoID <= ?4 UNION ALL "
+                           "SELECT 1 FROM tblChildData WHERE ?2 = '' AND GroupName = ?1 AND Website IS NULL AND "
+                           "IFNULL(UserID, '') = ?3 AND ChildAutoID <= ?4 LIMIT 1"));
     CsvImport out;
     QList<int> skipped;
     const ImportRun run = runImportRows(
