@@ -39,10 +39,16 @@ struct Fixture : MainWindowFixture {
     }
     template <class W> W& in(const char* name) const { return *child<W>(*window, name); }
     void click(const char* button) { QTest::mouseClick(&in<QPushButton>(button), Qt::LeftButton); }
-    // Picks the file through the browse button.
-    void choose(const QByteArray& bytes) {
+    // Picks the file through the browse button, or types its name and presses Enter.
+    void choose(const QByteArray& bytes, bool typed = false) {
         const QString path = folder.file("passwords.csv");
         QVERIFY(writeFile(path, bytes));
+        if (typed) {
+            in<QLineEdit>("txtCsvFile").setFocus();
+            QTest::keyClicks(&in<QLineEdit>("txtCsvFile"), path);
+            QTest::keyClick(&in<QLineEdit>("txtCsvFile"), Qt::Key_Return);
+            return;
+        }
         desktop.answerFolder(path);
         click("btnBrowseCsvFile");
     }
@@ -95,7 +101,10 @@ private slots:
         Fixture f;
         QVERIFY(f.withWindow([&] {
             QVERIFY(!f.in<QPushButton>("bttnImport").isEnabled());
-            f.choose(bytes);
+            // Enter in the file box shows the file and stores nothing yet.
+            f.choose(bytes, passwordColumn < 0);
+            QVERIFY(f.window->isVisible());
+            QCOMPARE(f.count("SELECT count(*) FROM tblChildData"), 2);
             QCOMPARE(f.in<QLabel>("lblLayout").text(), layout);
             QCOMPARE(f.previewRow(0), preview);
             if (passwordColumn >= 0) {

@@ -11,7 +11,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -123,12 +122,15 @@ frmImportCsv::frmImportCsv(ImportLink link, QWidget* parent) : QDialog(parent), 
     bttnImport_ = new QPushButton(QStringLiteral("&Import"), this);
     bttnImport_->setObjectName(QStringLiteral("bttnImport"));
     bttnImport_->setEnabled(false);
+    // Enter in the file box reads the file; it must not import it before the user has seen the preview.
+    bttnImport_->setAutoDefault(false);
     bttnCancel_ = new QPushButton(QStringLiteral("Cancel"), this);
     bttnCancel_->setObjectName(QStringLiteral("bttnCancel"));
     bttnCancel_->setAutoDefault(false);
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(bttnImport_, QDialogButtonBox::AcceptRole);
-    buttons->addButton(bttnCancel_, QDialogButtonBox::RejectRole);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(bttnImport_);
+    buttons->addWidget(bttnCancel_);
 
     auto* fileRow = new QHBoxLayout;
     fileRow->addWidget(lblCsvFile);
@@ -145,7 +147,7 @@ frmImportCsv::frmImportCsv(ImportLink link, QWidget* parent) : QDialog(parent), 
     layout->addWidget(fraDuplicates);
     layout->addWidget(lblPreview);
     layout->addWidget(tblPreview_, 1);
-    layout->addWidget(buttons);
+    layout->addLayout(buttons);
     resize(760, 640);
 
     connect(txtCsvFile_, &QLineEdit::returnPressed, this, [this] {
