@@ -76,10 +76,10 @@ CsvImport importBytes(const TempAppFolder& folder, const QByteArray& bytes, cons
     return importCsvFile(csvFile(folder, bytes), *gDBConnection, options, kNow, progress);
 }
 
-QByteArray exportAll(bool withPasswords, ExportRows which = ExportRows::All, const QList<int>& selected = {}) {
+QByteArray exportAll() {
     gRsChildData->requery();
     const QString path = QDir::tempPath() + QStringLiteral("/keyvale-csv-test-export.csv");
-    exportCsvRecords(*gRsChildData, which, selected, withPasswords, path);
+    exportCsvRecords(*gRsChildData, ExportRows::All, {}, true, path);
     const QByteArray bytes = fileBytes(path);
     QFile::remove(path);
     return bytes;
@@ -244,25 +244,6 @@ private slots:
         QVERIFY(!storedGroups(folder).contains(QStringLiteral("bank")));
     }
 
-    // Columns the user chose for a header no layout has, the title first for Web Site, and a named group.
-    void importsChosenColumns() {
-        TempAppFolder folder;
-        CsvImportOptions options;
-        CsvColumns columns;
-        columns.title = 0;
-        columns.url = 1;
-        columns.password = 2;
-        columns.userId = 3;
-        options.columns = columns;
-        options.siteFrom = SiteFrom::Title;
-        options.group = QStringLiteral("From Phone");
-        const CsvImport run = importBytes(folder, "Dienst;Adresse;Kennwort;Konto\nMail;m.example;k1;me\n;x.example;k2;\n",
-                                          options);
-        QCOMPARE(run.imported, 2);
-        QCOMPARE(storedRecords(folder), (Records{{"From Phone", "Mail", "me", "k1", "", kNow},
-                                                 {"From Phone", "x.example", "", "k2", "", kNow}}));
-    }
-
     // Records already there are skipped or added as the user says, and counted; empty lines and text the
     // field cipher cannot keep are passed over and named.
     void reportsDuplicatesAndSkips_data() {
@@ -315,7 +296,7 @@ private slots:
         };
         for (const QStringList& r : records)
             addRecord(source, r);
-        const QByteArray written = exportAll(true);
+        const QByteArray written = exportAll();
         QVERIFY(written.startsWith("Group,Web Site,User ID,Password,Description,Date Changed\r\n"
                                    "Bank,bank.example,joe,\"p,w\"\"x\",\"line 1\r\nline 2\",2021-05-06 07:08:09\r\n"));
         const QString path = QDir::tempPath() + QStringLiteral("/keyvale-csv-round-trip.csv");
@@ -326,35 +307,7 @@ private slots:
         QFile::remove(path);
         QCOMPARE(run.imported, records.size());
         QCOMPARE(storedRecords(target), records);
-        QCOMPARE(exportAll(true), written);
-    }
-
-    // Passwords only when asked for; all, the selected or the other records.
-    void exportsChosenRecords_data() {
-        QTest::addColumn<bool>("withPasswords");
-        QTest::addColumn<int>("which");
-        QTest::addColumn<QByteArray>("body");
-        QTest::newRow("all, no passwords") << false << int(ExportRows::All)
-                                           << QByteArray("A,a.example,u,,,2020-01-01 00:00:00\r\n"
-                                                         "B,b.example,u,,,2020-01-01 00:00:00\r\n"
-                                                         "C,c.example,u,,,2020-01-01 00:00:00\r\n");
-        QTest::newRow("selected") << true << int(ExportRows::Selected)
-                                  << QByteArray("A,a.example,u,pa,,2020-01-01 00:00:00\r\n"
-                                                "C,c.example,u,pc,,2020-01-01 00:00:00\r\n");
-        QTest::newRow("not selected") << true << int(ExportRows::NotSelected)
-                                      << QByteArray("B,b.example,u,pb,,2020-01-01 00:00:00\r\n");
-    }
-    void exportsChosenRecords() {
-        TempAppFolder folder;
-        // Added out of order: the file follows the grid's order, by group and web site.
-        for (const char* name : {"C", "A", "B"})
-            addRecord(folder, {name, QString(name).toLower() + ".example", "u", "p" + QString(name).toLower(), "",
-                               "2020-01-01 00:00:00"});
-        QFETCH(bool, withPasswords);
-        QFETCH(int, which);
-        QFETCH(QByteArray, body);
-        QCOMPARE(exportAll(withPasswords, ExportRows(which), {1, 3}),
-                 "Group,Web Site,User ID,Password,Description,Date Changed\r\n" + body);
+        QCOMPARE(exportAll(), written);
     }
 
     // Refusals and faults leave the records and groups as they were.
