@@ -5,7 +5,6 @@
 #include "platform/BusyProgress.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
-#include "startup/modKeyvale.h"
 #include "store/DateText.h"
 #include "store/modDBstuff.h"
 
@@ -157,14 +156,11 @@ frmImportCsv::frmImportCsv(ImportLink link, QWidget* parent) : QDialog(parent), 
     connect(bttnImport_, &QPushButton::clicked, this, &frmImportCsv::bttnImport_Click);
     connect(bttnCancel_, &QPushButton::clicked, this, &QDialog::reject);
 
-    gFormOpen = true;
     clearFile();
     txtCsvFile_->setFocus();
 }
 
-frmImportCsv::~frmImportCsv() {
-    gFormOpen = false;
-}
+frmImportCsv::~frmImportCsv() = default;
 
 void frmImportCsv::clearFile() {
     path_.clear();
@@ -273,7 +269,9 @@ void frmImportCsv::bttnImport_Click() {
         if (run.error) throw *run.error;
         link_.reload({});
         information(csvImportSummary(run, options.addDuplicates));
-        link_.setStatus(QStringLiteral("Imported %1 records from %2.").arg(run.imported).arg(QFileInfo(path_).fileName()));
+        link_.setStatus((run.imported == 1 ? QStringLiteral("Imported 1 record from %1.")
+                                           : QStringLiteral("Imported %1 records from %2.").arg(run.imported))
+                            .arg(QFileInfo(path_).fileName()));
         accept();
     } catch (const CsvError& e) {
         information(e.message() + QStringLiteral("\nNothing was imported."));
