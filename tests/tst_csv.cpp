@@ -95,33 +95,33 @@ private slots:
         QTest::addColumn<Records>("records");
         QTest::addColumn<QList<qint64>>("lines");
         QTest::addColumn<QList<int>>("bad");
-        QTest::newRow("plain, no line end at the end") << QByteArray("a,b\n1,2") << Records{{"a", "b"}, {"1", "2"}}
-                                                       << QList<qint64>{1, 2} << QList<int>{};
+        QTest::newRow("plain, no line end at the end")
+            << QByteArray("a,b\n1,2") << Records{{"a", "b"}, {"1", "2"}} << QList<qint64>{1, 2} << QList<int>{};
         QTest::newRow("quotes doubled, separators quoted")
-            << QByteArray("\"x,y\",\"say \"\"hi\"\"\",\"\"\n") << Records{{"x,y", "say \"hi\"", ""}}
-            << QList<qint64>{1} << QList<int>{};
+            << QByteArray("\"x,y\",\"say \"\"hi\"\"\",\"\"\n") << Records{{"x,y", "say \"hi\"", ""}} << QList<qint64>{1}
+            << QList<int>{};
         QTest::newRow("line breaks inside quotes kept, CRLF between records")
             << QByteArray("\"l1\r\nl2\nl3\",b\r\nc,d\r\n") << Records{{"l1\r\nl2\nl3", "b"}, {"c", "d"}}
             << QList<qint64>{1, 4} << QList<int>{};
-        QTest::newRow("byte order mark, semicolons") << QByteArray("\xEF\xBB\xBFname;pw\n1;\"2;3\"\n")
-                                                     << Records{{"name", "pw"}, {"1", "2;3"}} << QList<qint64>{1, 2}
-                                                     << QList<int>{};
+        QTest::newRow("byte order mark, semicolons")
+            << QByteArray("\xEF\xBB\xBFname;pw\n1;\"2;3\"\n") << Records{{"name", "pw"}, {"1", "2;3"}}
+            << QList<qint64>{1, 2} << QList<int>{};
         QTest::newRow("quoted commas do not choose the separator")
             << QByteArray("\"a,b,c\";d\n") << Records{{"a,b,c", "d"}} << QList<qint64>{1} << QList<int>{};
         QTest::newRow("tabs") << QByteArray("a\tb\n1\t\"2\t3\"\n") << Records{{"a", "b"}, {"1", "2\t3"}}
                               << QList<qint64>{1, 2} << QList<int>{};
-        QTest::newRow("empty fields kept") << QByteArray("a,,\n,,\n") << Records{{"a", "", ""}, {"", "", ""}}
-                                           << QList<qint64>{1, 2} << QList<int>{};
+        QTest::newRow("empty fields kept")
+            << QByteArray("a,,\n,,\n") << Records{{"a", "", ""}, {"", "", ""}} << QList<qint64>{1, 2} << QList<int>{};
         QTest::newRow("blank lines passed over, numbers kept")
             << QByteArray("a\n\n\r\nb\n") << Records{{"a"}, {"b"}} << QList<qint64>{1, 4} << QList<int>{};
-        QTest::newRow("ragged rows as they stand") << QByteArray("a,b,c\n1\n1,2,3,4\n")
-                                                   << Records{{"a", "b", "c"}, {"1"}, {"1", "2", "3", "4"}}
-                                                   << QList<qint64>{1, 2, 3} << QList<int>{};
-        QTest::newRow("CR alone ends lines") << QByteArray("a,b\r1,2\r") << Records{{"a", "b"}, {"1", "2"}}
-                                             << QList<qint64>{1, 2} << QList<int>{};
-        QTest::newRow("stray quotes kept as text") << QByteArray("ab\"c,\"de\"f, \"g\"\n")
-                                                   << Records{{"ab\"c", "def", " \"g\""}} << QList<qint64>{1}
-                                                   << QList<int>{};
+        QTest::newRow("ragged rows as they stand")
+            << QByteArray("a,b,c\n1\n1,2,3,4\n") << Records{{"a", "b", "c"}, {"1"}, {"1", "2", "3", "4"}}
+            << QList<qint64>{1, 2, 3} << QList<int>{};
+        QTest::newRow("CR alone ends lines")
+            << QByteArray("a,b\r1,2\r") << Records{{"a", "b"}, {"1", "2"}} << QList<qint64>{1, 2} << QList<int>{};
+        QTest::newRow("stray quotes kept as text")
+            << QByteArray("ab\"c,\"de\"f, \"g\"\n") << Records{{"ab\"c", "def", " \"g\""}} << QList<qint64>{1}
+            << QList<int>{};
         QTest::newRow("UTF-8 text, invalid UTF-8 marked")
             << QByteArray("caf\xC3\xA9,\xE2\x82\xAC\nbad\xE9,ok\n")
             << Records{{QStringLiteral("caf\u00e9"), QStringLiteral("\u20ac")}, {QStringLiteral("bad\ufffd"), "ok"}}
@@ -162,7 +162,8 @@ private slots:
         QTest::newRow("binary") << QByteArray("PK\x03\x04\x00\x01", 6) << CsvReader::kMaxRecordBytes
                                 << "This is not a CSV file: it holds binary data.";
         QTest::newRow("record past the limit")
-            << QByteArray("a\n") + QByteArray(3 * 1024 * 1024, 'x') + "\n" << CsvReader::kMaxRecordBytes
+            << QByteArray("a\n") + QByteArray(3 * 1024 * 1024, 'x') + "\n"
+            << CsvReader::kMaxRecordBytes
             << "The record that begins on line 2 is longer than 1 MB. A quote that is never closed can cause this.";
         QTest::newRow("open quote swallowing the file")
             << QByteArray("a\n\"") + QByteArray(2 * 1024 * 1024, '\n') << qint64(1024 * 1024)
@@ -190,8 +191,9 @@ private slots:
                                                "BANK,bank.example,joe,\"p,w\",\"two\r\nlines\",2021-05-06 07:08:09\r\n"
                                                "Mail,mail.example,,,,\r\n")
                                  << "Keyvale"
-                                 << Records{{"Bank", "bank.example", "joe", "p,w", "two\r\nlines", "2021-05-06 07:08:09"},
-                                            {"Mail", "mail.example", "", "", "", kNow}};
+                                 << Records{
+                                        {"Bank", "bank.example", "joe", "p,w", "two\r\nlines", "2021-05-06 07:08:09"},
+                                        {"Mail", "mail.example", "", "", "", kNow}};
         QTest::newRow("desktop manager")
             << QByteArray("\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\"\n"
                           "\"Root/Web\",\"Shop\",\"ann\",\"s\"\"ecret\",\"https://shop.example/\",\"note\"\n"
@@ -208,9 +210,10 @@ private slots:
                                  << "Browser"
                                  << Records{{"Imported", "https://site.example/login", "cy", "pw1", "", kNow}};
         QTest::newRow("browser with realm")
-            << QByteArray("\"url\",\"username\",\"password\",\"httpRealm\",\"formActionOrigin\",\"guid\","
-                          "\"timeCreated\",\"timeLastUsed\",\"timePasswordChanged\"\r\n"
-                          "\"https://a.example\",\"dee\",\"p\u00e4ss\",,\"https://a.example\",\"{1}\",\"1\",\"2\",\"3\"\r\n")
+            << QByteArray(
+                   "\"url\",\"username\",\"password\",\"httpRealm\",\"formActionOrigin\",\"guid\","
+                   "\"timeCreated\",\"timeLastUsed\",\"timePasswordChanged\"\r\n"
+                   "\"https://a.example\",\"dee\",\"p\u00e4ss\",,\"https://a.example\",\"{1}\",\"1\",\"2\",\"3\"\r\n")
             << "Browser with HTTP realm"
             << Records{{"Imported", "https://a.example", "dee", QStringLiteral("p\u00e4ss"), "", kNow}};
         QTest::newRow("cloud manager")
@@ -250,16 +253,18 @@ private slots:
         QTest::addColumn<bool>("add");
         QTest::addColumn<int>("imported");
         QTest::addColumn<QString>("summary");
-        QTest::newRow("skip") << false << 3
-                              << "Keyvale successfully imported 3 records.\n1 record was already in Keyvale (same group, "
-                                 "web site and user ID) and skipped.\n1 line was with nothing to import passed over.\n"
-                                 "2 records were not imported, because Keyvale can not store their text unchanged "
-                                 "(line numbers 5, 7).";
-        QTest::newRow("add") << true << 4
-                             << "Keyvale successfully imported 4 records.\n1 record was already in Keyvale (same group, "
-                                "web site and user ID) and added again.\n1 line was with nothing to import passed over.\n"
-                                "2 records were not imported, because Keyvale can not store their text unchanged "
-                                "(line numbers 5, 7).";
+        QTest::newRow("skip")
+            << false << 3
+            << "Keyvale successfully imported 3 records.\n1 record was already in Keyvale (same group, "
+               "web site and user ID) and skipped.\n1 line was with nothing to import passed over.\n"
+               "2 records were not imported, because Keyvale can not store their text unchanged "
+               "(line numbers 5, 7).";
+        QTest::newRow("add")
+            << true << 4
+            << "Keyvale successfully imported 4 records.\n1 record was already in Keyvale (same group, "
+               "web site and user ID) and added again.\n1 line was with nothing to import passed over.\n"
+               "2 records were not imported, because Keyvale can not store their text unchanged "
+               "(line numbers 5, 7).";
     }
     void reportsDuplicatesAndSkips() {
         TempAppFolder folder;
@@ -271,13 +276,13 @@ private slots:
         options.addDuplicates = add;
         const CsvImport run = importBytes(folder,
                                           "group,url,username,password\n"
-                                          "mail,m.example,me,new\n"      // already there
-                                          "Mail,m.example,you,new\n"     // another user
-                                          ",,,\n"                        // nothing in it
+                                          "mail,m.example,me,new\n"          // already there
+                                          "Mail,m.example,you,new\n"         // another user
+                                          ",,,\n"                            // nothing in it
                                           "Mail,z.example,me,\xE4\xB8\xAD\n" // a password the cipher cannot keep
                                           "Mail,t.example,me,a\n"
-                                          "Mail,u.example,me,b\xFF\n"    // not UTF-8
-                                          "Mail,t.example,me,a\n",       // the file's own twin is not a duplicate
+                                          "Mail,u.example,me,b\xFF\n" // not UTF-8
+                                          "Mail,t.example,me,a\n",    // the file's own twin is not a duplicate
                                           options);
         QCOMPARE(run.imported, imported);
         QCOMPARE(csvImportSummary(run, options.addDuplicates), summary);
@@ -291,7 +296,8 @@ private slots:
         const Records records{
             {"Bank", "bank.example", "joe", "p,w\"x", "line 1\r\nline 2", "2021-05-06 07:08:09"},
             {"Bank", "bank.example", "joe", "twin", "", "2021-05-06 07:08:10"},
-            {QStringLiteral("Caf\u00e9"), QStringLiteral("\u20ac.example"), " padded ", "", ";semi", "2022-01-01 00:00:00"},
+            {QStringLiteral("Caf\u00e9"), QStringLiteral("\u20ac.example"), " padded ", "", ";semi",
+             "2022-01-01 00:00:00"},
             {"Mail", "", "", QStringLiteral("\u00e9t\u00e9"), "\"quoted\"", "2023-02-03 04:05:06"},
         };
         for (const QStringList& r : records)
@@ -316,11 +322,13 @@ private slots:
         QTest::addColumn<int>("cancelAfter"); // rows; -1: never
         QTest::addColumn<QString>("refusal"); // empty: the run reports an error or a cancel
         const QByteArray good = "group,url,username,password\nNew,a.example,u,p\nNew,boom.example,u,p\n";
-        QTest::newRow("not CSV") << QByteArray("\x7F" "ELF\x02\x01\x00\x00", 8) << -1
-                                 << "This is not a CSV file: it holds binary data.";
+        QTest::newRow("not CSV") << QByteArray("\x7F"
+                                               "ELF\x02\x01\x00\x00",
+                                               8)
+                                 << -1 << "This is not a CSV file: it holds binary data.";
         QTest::newRow("empty") << QByteArray("\r\n\n") << -1 << "The file is empty.";
-        QTest::newRow("no password column") << QByteArray("group,url,username\nNew,a.example,u\n") << -1
-                                            << "The file has no column of passwords.";
+        QTest::newRow("no password column")
+            << QByteArray("group,url,username\nNew,a.example,u\n") << -1 << "The file has no column of passwords.";
         QTest::newRow("quote never closed, after good rows")
             << QByteArray("group,url,username,password\nNew,a.example,u,p\nNew,\"b,u,p\n") << -1
             << "The quote that opens on line 3 is never closed.";
@@ -340,7 +348,8 @@ private slots:
         QFETCH(QString, refusal);
         qint64 asked = 0;
         try {
-            const CsvImport run = importBytes(folder, bytes, {}, [&](qint64) { return cancelAfter < 0 || ++asked <= cancelAfter; });
+            const CsvImport run =
+                importBytes(folder, bytes, {}, [&](qint64) { return cancelAfter < 0 || ++asked <= cancelAfter; });
             QVERIFY(refusal.isEmpty());
             QCOMPARE(run.cancelled, cancelAfter >= 0);
             QCOMPARE(run.error.has_value(), cancelAfter < 0);

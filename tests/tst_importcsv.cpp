@@ -19,7 +19,8 @@ using namespace kv::test;
 namespace {
 
 struct Fixture : MainWindowFixture {
-    Fixture() : MainWindowFixture({Rec("Bank", "www.mine.example", "me", "pw"), Rec("Mail", "m.example", "me", "pm")}) {}
+    Fixture()
+        : MainWindowFixture({Rec("Bank", "www.mine.example", "me", "pw"), Rec("Mail", "m.example", "me", "pm")}) {}
 
     // Opens Edit > Import CSV File and runs `drive` while the window is up; answers whether the window
     // closed itself.
@@ -79,12 +80,10 @@ private slots:
         QTest::addColumn<QString>("summary");
         QTest::addColumn<int>("records");
         row("browser", QByteArray("name,url,username,password,note\r\nm,m.example,me,x,\r\nn,,nan,y,hi\r\n"), -1, false,
-            QStringLiteral("Recognised layout: Browser."),
-            QStringList{"Imported", "m.example", "me", "********", ""},
+            QStringLiteral("Recognised layout: Browser."), QStringList{"Imported", "m.example", "me", "********", ""},
             QStringLiteral("Keyvale successfully imported 2 records."), 4);
-        row("other header, duplicates added",
-            QByteArray("Ordner;Adresse;Konto;Kennwort\nmail;m.example;me;k1\n"), 3, true,
-            QStringLiteral("The columns were not all recognised: choose them below."),
+        row("other header, duplicates added", QByteArray("Ordner;Adresse;Konto;Kennwort\nmail;m.example;me;k1\n"), 3,
+            true, QStringLiteral("The columns were not all recognised: choose them below."),
             QStringList{"Imported", "", "", "", ""},
             QStringLiteral("Keyvale successfully imported 1 record.\n1 record was already in Keyvale (same group, web "
                            "site and user ID) and added again."),
@@ -152,9 +151,11 @@ private slots:
         QTest::addColumn<bool>("accept");
         QTest::addColumn<QByteArray>("body");
         row("all, passwords accepted", QStringLiteral("CSVall"), true, true,
-            QByteArray("Bank,www.mine.example,me,pw,,2024-01-02 10:00:00\r\nMail,m.example,me,pm,,2024-01-02 10:00:00\r\n"));
+            QByteArray(
+                "Bank,www.mine.example,me,pw,,2024-01-02 10:00:00\r\nMail,m.example,me,pm,,2024-01-02 10:00:00\r\n"));
         row("all, passwords refused", QStringLiteral("CSVall"), true, false,
-            QByteArray("Bank,www.mine.example,me,,,2024-01-02 10:00:00\r\nMail,m.example,me,,,2024-01-02 10:00:00\r\n"));
+            QByteArray(
+                "Bank,www.mine.example,me,,,2024-01-02 10:00:00\r\nMail,m.example,me,,,2024-01-02 10:00:00\r\n"));
         row("selected, option off", QStringLiteral("CSVselectedRows"), false, false,
             QByteArray("Mail,m.example,me,,,2024-01-02 10:00:00\r\n"));
         row("not selected", QStringLiteral("CSVnonSelectedRows"), true, true,

@@ -25,10 +25,10 @@ bool exportCsvRecords(Recordset& records, ExportRows which, const QList<int>& se
     // Bookmarks follow the recordset's order, so a record's bookmark gives its place in the file.
     records.scan([&](Recordset::Bookmark bookmark, const Recordset::ScanRow& row) {
         if (which != ExportRows::All && chosen.contains(bookmark) != (which == ExportRows::Selected)) return true;
-        file.addRow(bookmark - 1, {row.field(group).toString(), row.field(website).toString(),
-                                   row.field(userId).toString(),
-                                   withPasswords ? decipherField(row.field(password).toString()) : QString(),
-                                   row.field(description).toString(), row.field(dateChanged).toString()});
+        file.addRow(bookmark - 1,
+                    {row.field(group).toString(), row.field(website).toString(), row.field(userId).toString(),
+                     withPasswords ? decipherField(row.field(password).toString()) : QString(),
+                     row.field(description).toString(), row.field(dateChanged).toString()});
         if (progress && ++done % kProgressEvery == 0 && !progress(done)) cancelled = true;
         return !cancelled;
     });

@@ -5,9 +5,9 @@
 #include "store/Sqlite.h"
 
 #include <QDate>
-#include <QTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QTime>
 #include <algorithm>
 #include <array>
 
@@ -143,8 +143,7 @@ CsvImport importCsvFile(const QString& path, sql::Connection& db, const CsvImpor
     CsvRecord record;
     if (!reader.next(record)) throw CsvError(QStringLiteral("The file is empty."));
     const CsvColumns columns = options.columns.value_or(recogniseHeader(record.fields).columns);
-    if (columns.password < 0)
-        throw CsvError(QStringLiteral("The file has no column of passwords."));
+    if (columns.password < 0) throw CsvError(QStringLiteral("The file has no column of passwords."));
 
     // Only records that were there before the import count as duplicates: two records of the file that
     // look alike are both the user's.
@@ -204,11 +203,13 @@ QString csvImportSummary(const CsvImport& run, bool addDuplicates) {
     QString text = QStringLiteral("Keyvale successfully imported %1.").arg(records(run.imported));
     if (run.duplicates > 0)
         text += QStringLiteral("\n%1 already in Keyvale (same group, web site and user ID) %2.")
-                    .arg(run.duplicates == 1 ? QStringLiteral("1 record was") : records(run.duplicates) + QStringLiteral(" were"))
+                    .arg(run.duplicates == 1 ? QStringLiteral("1 record was")
+                                             : records(run.duplicates) + QStringLiteral(" were"))
                     .arg(addDuplicates ? QStringLiteral("and added again") : QStringLiteral("and skipped"));
     if (run.empty > 0)
-        text += QStringLiteral("\n%1 with nothing to import passed over.")
-                    .arg(run.empty == 1 ? QStringLiteral("1 line was") : QStringLiteral("%1 lines were").arg(run.empty));
+        text +=
+            QStringLiteral("\n%1 with nothing to import passed over.")
+                .arg(run.empty == 1 ? QStringLiteral("1 line was") : QStringLiteral("%1 lines were").arg(run.empty));
     if (!run.skipped.isEmpty()) text += QStringLiteral("\n") + unstorableText(run.skipped, QStringLiteral("line"));
     return text;
 }

@@ -32,14 +32,21 @@ void CsvReader::detectDelimiter() {
     bool quoted = false;
     for (qsizetype i = at_; i < chunk_.size(); ++i) {
         const char c = chunk_[i];
-        if (c == '"') quoted = !quoted;
-        else if (!quoted && (c == '\n' || c == '\r')) break;
-        else if (!quoted && c == ',') ++commas;
-        else if (!quoted && c == ';') ++semicolons;
-        else if (!quoted && c == '\t') ++tabs;
+        if (c == '"')
+            quoted = !quoted;
+        else if (!quoted && (c == '\n' || c == '\r'))
+            break;
+        else if (!quoted && c == ',')
+            ++commas;
+        else if (!quoted && c == ';')
+            ++semicolons;
+        else if (!quoted && c == '\t')
+            ++tabs;
     }
-    if (semicolons > commas && semicolons >= tabs) delimiter_ = ';';
-    else if (tabs > commas && tabs > semicolons) delimiter_ = '\t';
+    if (semicolons > commas && semicolons >= tabs)
+        delimiter_ = ';';
+    else if (tabs > commas && tabs > semicolons)
+        delimiter_ = '\t';
 }
 
 QString CsvReader::decode(const QByteArray& bytes, bool& bad) const {
@@ -95,8 +102,10 @@ bool CsvReader::next(CsvRecord& record) {
         skipLineFeed_ = c == '\r';
         switch (state) {
         case State::Quoted:
-            if (c == '"') state = State::QuoteInQuoted;
-            else field.append(c);
+            if (c == '"')
+                state = State::QuoteInQuoted;
+            else
+                field.append(c);
             break;
         case State::QuoteInQuoted:
             if (c == '"') {

@@ -23,8 +23,8 @@ private:
 // One record of a CSV file.
 struct CsvRecord {
     QStringList fields;
-    qint64 line = 0;       // the line it begins on, from 1
-    bool badText = false;  // some bytes were not UTF-8; they were replaced, so the text is not the file's
+    qint64 line = 0;      // the line it begins on, from 1
+    bool badText = false; // some bytes were not UTF-8; they were replaced, so the text is not the file's
 };
 
 // Reads CSV as it is written in practice: fields quoted or not, quotes doubled inside quotes, line breaks

@@ -81,7 +81,8 @@ frmImportCsv::frmImportCsv(ImportLink link, QWidget* parent) : QDialog(parent), 
         connect(box, &QComboBox::currentIndexChanged, this, &frmImportCsv::showPreview);
         columnBoxes_[i] = box;
     }
-    chkSiteFromTitle_ = new QCheckBox(QStringLiteral("Web Site from the titl&e (the URL when it is empty)"), fraColumns);
+    chkSiteFromTitle_ =
+        new QCheckBox(QStringLiteral("Web Site from the titl&e (the URL when it is empty)"), fraColumns);
     chkSiteFromTitle_->setObjectName(QStringLiteral("chkSiteFromTitle"));
     columnsLayout->addRow(chkSiteFromTitle_);
     connect(chkSiteFromTitle_, &QCheckBox::toggled, this, &frmImportCsv::showPreview);
@@ -93,8 +94,8 @@ frmImportCsv::frmImportCsv(ImportLink link, QWidget* parent) : QDialog(parent), 
     lblDefaultGroup->setBuddy(txtDefaultGroup_);
     connect(txtDefaultGroup_, &QLineEdit::textChanged, this, &frmImportCsv::showPreview);
 
-    auto* fraDuplicates = new QGroupBox(QStringLiteral("Records already in Keyvale (same group, web site and user ID)"),
-                                        this);
+    auto* fraDuplicates =
+        new QGroupBox(QStringLiteral("Records already in Keyvale (same group, web site and user ID)"), this);
     fraDuplicates->setObjectName(QStringLiteral("fraDuplicates"));
     optSkipDuplicates_ = new QRadioButton(QStringLiteral("&Skip them"), fraDuplicates);
     optSkipDuplicates_->setObjectName(QStringLiteral("optSkipDuplicates"));

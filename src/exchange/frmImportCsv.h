@@ -42,7 +42,7 @@ private:
     void clearFile();
 
     ImportLink link_;
-    QString path_;   // the file shown
+    QString path_; // the file shown
     CsvPreview preview_;
 
     QLineEdit* txtCsvFile_ = nullptr;
