@@ -169,7 +169,9 @@ private slots:
         QCOMPARE(entries, QStringList({"HTML File = HTMLall", "HTML - Selected Rows = HTMLselectedRows",
                                        "HTML - Non Selected Rows = HTMLnonSelectedRows", "ASCII File = AsciiAll",
                                        "ASCII - Selected Rows = AsciiSelectedRows",
-                                       "ASCII - Non Selected Rows = AsciiNonSelectedRows",
+                                       "ASCII - Non Selected Rows = AsciiNonSelectedRows", "CSV File = CSVall",
+                                       "CSV - Selected Rows = CSVselectedRows",
+                                       "CSV - Non Selected Rows = CSVnonSelectedRows",
                                        "Go to Export Folder = GotoExportFolder"}));
         QCOMPARE(w.exportClicks, 1);
     }

@@ -102,6 +102,42 @@ QString textLine(const QStringList& cells) {
     return clean.join(QLatin1Char('\t')) + QLatin1Char('\n');
 }
 
+// A CSV line: a field holding a comma, a quote or a line break is quoted, its quotes doubled.
+QString csvLine(const QStringList& cells) {
+    QString out;
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        if (i > 0) out += QLatin1Char(',');
+        const QString& cell = cells[i];
+        const bool quote = std::any_of(cell.begin(), cell.end(), [](QChar c) {
+            return c == QLatin1Char(',') || c == QLatin1Char('"') || c == QLatin1Char('\r') || c == QLatin1Char('\n');
+        });
+        if (!quote) {
+            out += cell;
+            continue;
+        }
+        out += QLatin1Char('"');
+        for (const QChar c : cell) {
+            if (c == QLatin1Char('"')) out += QLatin1Char('"');
+            out += c;
+        }
+        out += QLatin1Char('"');
+    }
+    out += QLatin1String("\r\n");
+    return out;
+}
+
+QString rowText(ExportFormat format, const QStringList& cells) {
+    switch (format) {
+    case ExportFormat::Html:
+        return htmlRow(cells);
+    case ExportFormat::Csv:
+        return csvLine(cells);
+    case ExportFormat::Text:
+        break;
+    }
+    return textLine(cells);
+}
+
 Error accessError() {
     return Error(kFileAccessError, QStringLiteral("Path/File access error"));
 }
@@ -133,7 +169,7 @@ void ExportFile::writePending() {
 }
 
 void ExportFile::addRow(qint64 place, const QStringList& cells) {
-    const QByteArray bytes = (format_ == ExportFormat::Html ? htmlRow(cells) : textLine(cells)).toUtf8();
+    const QByteArray bytes = rowText(format_, cells).toUtf8();
     pending_ += bytes;
     if (pending_.size() >= kScratchBlock) writePending();
     if (place >= qint64(rows_.size())) rows_.resize(std::size_t(place) + 1);
@@ -172,7 +208,7 @@ bool ExportFile::finish(const std::function<bool(qint64)>& progress) {
             part->replace(kCountMark, recordCount(count_));
         }
     } else {
-        head = textLine(captions_);
+        head = rowText(format_, captions_);
     }
 
     writePending();

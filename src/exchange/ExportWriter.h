@@ -12,11 +12,11 @@ class QTemporaryFile;
 namespace kv {
 
 // Export codes of the grid's export operation.
-enum class ExportFormat { Text = 0, Html = 1 };
+enum class ExportFormat { Text = 0, Html = 1, Csv = 2 };
 enum class ExportRows { Selected = 2, NotSelected = 4, All = 7 };
 
 // Writes an export of grid rows (the texts of the visible columns, in display order, under their captions)
-// as HTML laid into a template or as text, one row at a time, so that memory does not grow with the
+// as HTML laid into a template, as text, or as CSV (UTF-8, fields quoted where they need it, CRLF), one row at a time, so that memory does not grow with the
 // number of rows. Rows may come in any order, each with its place in the file: they wait in an owner-only
 // scratch file beside the export until finish() writes them out in order. The file at `path` is replaced
 // whole, owner-only, only when finish() succeeds (through a CheckedSaveFile, so a full disk is an error

@@ -19,22 +19,9 @@ namespace kv {
 namespace {
 
 const QString kProcedure = QStringLiteral("ImportOldKeyvale of Module modKeyvale");
-// Record numbers of skipped records named in the success message; more are counted, not listed.
-constexpr int kSkippedListed = 10;
 
 void information(const QString& text) {
     desktop().message(text, {}, Buttons::Ok, Icon::Information);
-}
-
-QString skippedText(const QList<int>& skipped) {
-    QStringList numbers;
-    for (int i = 0; i < skipped.size() && i < kSkippedListed; ++i)
-        numbers.append(QString::number(skipped[i]));
-    if (skipped.size() > kSkippedListed) numbers.append(QStringLiteral("..."));
-    return QStringLiteral("\n") + QString::number(skipped.size()) +
-           (skipped.size() == 1 ? QStringLiteral(" record was") : QStringLiteral(" records were")) +
-           QStringLiteral(" not imported, because Keyvale can not store their text unchanged (record ") +
-           QStringLiteral("numbers ") + numbers.join(QStringLiteral(", ")) + QStringLiteral(").");
 }
 
 } // namespace
@@ -92,7 +79,8 @@ void ImportOldKeyvale(QWidget* owner, const ImportLink& link) {
         link.reload({});
         if (run.error) throw *run.error;
         information(QStringLiteral("Keyvale successfully imported data.") +
-                    (run.skipped.isEmpty() ? QString() : skippedText(run.skipped)));
+                    (run.skipped.isEmpty() ? QString()
+                                            : QStringLiteral("\n") + unstorableText(run.skipped, QStringLiteral("record"))));
         link.setStatus(QStringLiteral("Imported old Keyvale data successfully."));
     } catch (const Error& e) {
         reportError(e, kProcedure);

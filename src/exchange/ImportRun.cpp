@@ -15,17 +15,30 @@ const QString kInsertChild = QStringLiteral(
     "INSERT INTO tblChildData (GroupName, Website, UserID, Password, Description, DateChanged, PriorUserID, "
     "PriorPassword) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
 
-// Runs `importRow` for rows 0 to count - 1 in one transaction, as ImportRun describes. `importRow` answers
-// false for a row it skipped.
+// Runs `importRow` for rows 0 to count - 1. `importRow` answers false for a row it skipped.
 ImportRun runImport(sql::Connection& db, int count, const ImportProgress& progress, const QStringList& groupsFirst,
                     const std::function<bool(int row, sql::Statement& insert, GroupFiler& groups)>& importRow) {
+    return runImportRows(db, progress, groupsFirst, [&](qint64 row, sql::Statement& insert, GroupFiler& groups) {
+        if (row >= count) return RowOutcome::End;
+        return importRow(int(row), insert, groups) ? RowOutcome::Stored : RowOutcome::Skipped;
+    });
+}
+
+QVariant textOrNull(const QVariant& value) {
+    return value.isNull() ? QVariant() : QVariant(value.toString());
+}
+
+} // namespace
+
+ImportRun runImportRows(sql::Connection& db, const ImportProgress& progress, const QStringList& groupsFirst,
+                        const ImportRow& importRow, bool keepOnError) {
     ImportRun run;
     sql::Transaction transaction(db);
     GroupFiler groups(db);
     for (const QString& group : groupsFirst)
         groups.file(group);
     sql::Statement insert(db, kInsertChild);
-    for (int row = 0; row < count; ++row) {
+    for (qint64 row = 0;; ++row) {
         if (progress && !progress(row)) {
             run.cancelled = true;
             run.imported = 0;
@@ -33,12 +46,18 @@ ImportRun runImport(sql::Connection& db, int count, const ImportProgress& progre
         }
         try {
             insert.reset();
-            if (importRow(row, insert, groups)) {
+            const RowOutcome outcome = importRow(row, insert, groups);
+            if (outcome == RowOutcome::End) break;
+            if (outcome == RowOutcome::Stored) {
                 insert.step();
                 ++run.imported;
             }
         } catch (const Error& e) {
             run.error = e;
+            if (!keepOnError) {
+                run.imported = 0;
+                return run; // the transaction rolls back
+            }
             break;
         }
     }
@@ -53,11 +72,18 @@ ImportRun runImport(sql::Connection& db, int count, const ImportProgress& progre
     return run;
 }
 
-QVariant textOrNull(const QVariant& value) {
-    return value.isNull() ? QVariant() : QVariant(value.toString());
+QString unstorableText(const QList<int>& skipped, const QString& unit) {
+    // Numbers named in the message; more are counted, not listed.
+    constexpr int kListed = 10;
+    QStringList numbers;
+    for (int i = 0; i < skipped.size() && i < kListed; ++i)
+        numbers.append(QString::number(skipped[i]));
+    if (skipped.size() > kListed) numbers.append(QStringLiteral("..."));
+    return QString::number(skipped.size()) +
+           (skipped.size() == 1 ? QStringLiteral(" record was") : QStringLiteral(" records were")) +
+           QStringLiteral(" not imported, because Keyvale can not store their text unchanged (") + unit +
+           QStringLiteral(" numbers ") + numbers.join(QStringLiteral(", ")) + QStringLiteral(").");
 }
-
-} // namespace
 
 GroupFiler::GroupFiler(sql::Connection& db)
     : find_(std::make_unique<sql::Statement>(

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -30,6 +31,23 @@ struct ImportRun {
 
 // Called with the number of rows done so far; answers false to cancel the run.
 using ImportProgress = std::function<bool(qint64)>;
+
+class GroupFiler;
+
+// What an import does with one row: stores it (its values bound to the insert), skips it, or finds there
+// are no more rows.
+enum class RowOutcome { Stored, Skipped, End };
+using ImportRow = std::function<RowOutcome(qint64 row, sql::Statement& insert, GroupFiler& groups)>;
+
+// Runs `importRow` for rows 0, 1, ... until it answers End, in one transaction, as ImportRun describes;
+// `progress` is asked before each row. With `keepOnError` false an error stores nothing at all. An
+// exception other than kv::Error leaves the run and stores nothing.
+ImportRun runImportRows(sql::Connection& db, const ImportProgress& progress, const QStringList& groupsFirst,
+                        const ImportRow& importRow, bool keepOnError = true);
+
+// The line of a summary that tells how many records were skipped because their text could not be stored
+// unchanged, and which: `unit` names what the numbers count ("record", "line").
+QString unstorableText(const QList<int>& skipped, const QString& unit);
 
 // The group name imported rows are filed under: an existing group whose name differs only in letter case
 // (A to Z, the rule group names are compared by everywhere) takes them; a group that is missing is

@@ -1,6 +1,7 @@
 // keyvale_gui
 #include "mainwindow/ExportFlow.h"
 
+#include "exchange/CsvExport.h"
 #include "platform/BusyProgress.h"
 #include "platform/CheckedSaveFile.h"
 #include "platform/Desktop.h"
@@ -8,6 +9,7 @@
 #include "startup/modKeyvale.h"
 #include "store/Options.h"
 #include "store/RecordFields.h"
+#include "store/modDBstuff.h"
 
 #include <QApplication>
 #include <QFile>
@@ -36,6 +38,9 @@ constexpr std::array kMenuExports{
     MenuExport{"AsciiAll", ExportFormat::Text, ExportRows::All, "ExportAsciiAll.txt"},
     MenuExport{"AsciiSelectedRows", ExportFormat::Text, ExportRows::Selected, "ExportAsciiSelectedRows.txt"},
     MenuExport{"AsciiNonSelectedRows", ExportFormat::Text, ExportRows::NotSelected, "ExportAsciiNonSelectedRows.txt"},
+    MenuExport{"CSVall", ExportFormat::Csv, ExportRows::All, "ExportCSVall.csv"},
+    MenuExport{"CSVselectedRows", ExportFormat::Csv, ExportRows::Selected, "ExportCSVselectedRows.csv"},
+    MenuExport{"CSVnonSelectedRows", ExportFormat::Csv, ExportRows::NotSelected, "ExportCSVnonSelectedRows.csv"},
 };
 
 const QString kGotoExportFolder = QStringLiteral("GotoExportFolder");
@@ -71,31 +76,51 @@ bool ExportFlow::makeExportFolder() {
 }
 
 void ExportFlow::exportTo(ExportFormat format, ExportRows rows, const QString& file) {
-    const QString path = exportFolder() + QLatin1Char('/') + file;
     const QString htmlTemplate = format == ExportFormat::Html ? templatePath() : QString();
+    writeExportFile(file, [&](const QString& path, const std::function<bool(qint64)>& progress) {
+        return grid_.exportRows(format, rows, path, htmlTemplate, progress);
+    });
+}
+
+void ExportFlow::exportCsv(ExportRows rows, const QString& file) {
+    if (!gRsChildData) throw noObject();
+    const bool withPasswords = includePasswords();
+    QList<int> selected;
+    for (const QVariant& bookmark : grid_.selectedBookmarks())
+        selected.append(bookmark.toInt());
+    writeExportFile(file, [&](const QString& path, const std::function<bool(qint64)>& progress) {
+        return exportCsvRecords(*gRsChildData, rows, selected, withPasswords, path, progress);
+    });
+}
+
+void ExportFlow::writeExportFile(
+    const QString& file, const std::function<bool(const QString&, const std::function<bool(qint64)>&)>& write) {
+    const QString path = exportFolder() + QLatin1Char('/') + file;
     const FormOpenHeld holdIdleTimer;
     BusyProgress busy(QApplication::activeWindow(), QStringLiteral("Exporting records..."), grid_.rowCount());
     try {
-        grid_.exportRows(format, rows, path, htmlTemplate, busy.callback());
+        write(path, busy.callback());
     } catch (const Error& e) {
         // Only a missing export folder is mended here; when the folder is there the failure has another
         // cause, and the caller reports it rather than letting the export end as if it had worked.
         if (e.number() != err::PathNotFound || QFileInfo(exportFolder()).isDir()) throw;
         if (!makeExportFolder()) return;
-        grid_.exportRows(format, rows, path, htmlTemplate, busy.callback());
+        write(path, busy.callback());
     }
 }
 
+bool ExportFlow::includePasswords() {
+    return gExportPassword &&
+           desktop().message(
+               QStringLiteral("Warning: The option to included the password in the export process is turned on!") +
+                   QStringLiteral("\n") +
+                   QStringLiteral("Click 'Yes' if you accept the risk of including the the password field or 'No' "
+                                  "to exclude the password field."),
+               QStringLiteral("Password Warning"), Buttons::YesNo, Icon::Information) == Answer::Yes;
+}
+
 void ExportFlow::buttonClick() {
-    bool includePassword = false;
-    if (gExportPassword)
-        includePassword =
-            desktop().message(
-                QStringLiteral("Warning: The option to included the password in the export process is turned on!") +
-                    QStringLiteral("\n") +
-                    QStringLiteral("Click 'Yes' if you accept the risk of including the the password field or 'No' "
-                                   "to exclude the password field."),
-                QStringLiteral("Password Warning"), Buttons::YesNo, Icon::Information) == Answer::Yes;
+    const bool includePassword = includePasswords();
 
     const bool passwordWasVisible = grid_.isColumnVisible(kPasswordColumn);
     if (passwordWasVisible != includePassword) grid_.setColumnVisible(kPasswordColumn, includePassword);
@@ -129,6 +154,15 @@ void ExportFlow::menuClick(const QString& key) {
                                     [&](const MenuExport& e) { return key == QLatin1String(e.key); });
     const bool gotoFolder = key == kGotoExportFolder;
     if (entry == kMenuExports.end() && !gotoFolder) return;
+    if (!gotoFolder && entry->format == ExportFormat::Csv) {
+        // The CSV file is read from the records themselves, so the grid's columns stay as they are.
+        try {
+            exportCsv(entry->rows, QString::fromLatin1(entry->file));
+        } catch (const std::exception& e) {
+            reportError(e, kMenuProcedure);
+        }
+        return;
+    }
 
     // The menu never exports password material, whatever the options say.
     const bool passwordHidden = grid_.isColumnVisible(kPasswordColumn);

@@ -42,6 +42,9 @@ constexpr MenuEntry kExportEntries[] = {
     {"ASCII File", "AsciiAll"},
     {"ASCII - Selected Rows", "AsciiSelectedRows"},
     {"ASCII - Non Selected Rows", "AsciiNonSelectedRows"},
+    {"CSV File", "CSVall"},
+    {"CSV - Selected Rows", "CSVselectedRows"},
+    {"CSV - Non Selected Rows", "CSVnonSelectedRows"},
     {"Go to Export Folder", "GotoExportFolder"},
 };
 

@@ -92,6 +92,7 @@ public slots:
     void mnuEditFind_Click();
     void mnuEditImportSelectData_Click();
     void mnuEditImport_Click();
+    void mnuEditImportCsv_Click();
     void mnuLockOut_Click();
     void mnuHelpHelp_Click();
     void mnuHelpAbout_Click();

@@ -3,6 +3,7 @@
 #include "mainwindow/frmMain.h"
 
 #include "exchange/ImportOldKeyvale.h"
+#include "exchange/frmImportCsv.h"
 #include "exchange/frmImportSelect.h"
 #include "mainwindow/ExportFlow.h"
 #include "mainwindow/GridDropDown.h"
@@ -50,6 +51,7 @@ void frmMain::InitializeMenu() {
     item(mnuEdit, "mnuEditImportSelectData", QStringLiteral("&Import Selected Data (current version)"),
          &frmMain::mnuEditImportSelectData_Click);
     item(mnuEdit, "mnuEditImport", QStringLiteral("&Import Version 4.x Data"), &frmMain::mnuEditImport_Click);
+    item(mnuEdit, "mnuEditImportCsv", QStringLiteral("Import &CSV File..."), &frmMain::mnuEditImportCsv_Click);
     item(mnuEdit, "mnuEditOptions", QStringLiteral("&Options"), &frmMain::mnuEditOptions_Click);
     item(mnuEdit, "mnuEditFind", QStringLiteral("&Find"), &frmMain::mnuEditFind_Click)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
@@ -171,6 +173,12 @@ void frmMain::mnuEditImport_Click() {
     if (!SSDBGrid_->commitRow()) return;
     const FormOpenHeld holdIdleTimer;
     ImportOldKeyvale(this, importLink());
+}
+
+void frmMain::mnuEditImportCsv_Click() {
+    if (!SSDBGrid_->commitRow()) return;
+    frmImportCsv form(importLink(), this);
+    runModal(form);
 }
 
 void frmMain::mnuLockOut_Click() {

@@ -31,6 +31,13 @@ public:
                                          const QString& defaultText = {}, Echo echo = Echo::Plain) = 0;
     // The empty string when the user cancels. `owner` is the window the picker belongs to (may be null).
     virtual QString browseForFolder(QObject* owner, const QString& initialFolder, const QString& title) = 0;
+    // A file to open, from the folder `initialFolder`, offering the files `filter` names ("CSV files
+    // (*.csv)"); the empty string when the user cancels.
+    virtual QString chooseFile(QObject* owner, const QString& initialFolder, const QString& title,
+                               const QString& filter) {
+        Q_UNUSED(owner) Q_UNUSED(initialFolder) Q_UNUSED(title) Q_UNUSED(filter)
+        return {};
+    }
 
     virtual bool openUrl(const QString& url) = 0;
     virtual bool openFolder(const QString& folder) = 0;

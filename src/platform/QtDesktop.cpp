@@ -86,6 +86,12 @@ QString QtDesktop::browseForFolder(QObject* owner, const QString& initialFolder,
     return QFileDialog::getExistingDirectory(parent ? parent : QApplication::activeWindow(), title, initialFolder);
 }
 
+QString QtDesktop::chooseFile(QObject* owner, const QString& initialFolder, const QString& title,
+                             const QString& filter) {
+    auto* parent = qobject_cast<QWidget*>(owner);
+    return QFileDialog::getOpenFileName(parent ? parent : QApplication::activeWindow(), title, initialFolder, filter);
+}
+
 bool QtDesktop::openUrl(const QString& url) { return QDesktopServices::openUrl(QUrl(url)); }
 
 bool QtDesktop::openFolder(const QString& folder) {

@@ -22,6 +22,8 @@ public:
     std::optional<QString> input(const QString& prompt, const QString& title, const QString& defaultText,
                                  Echo echo) override;
     QString browseForFolder(QObject* owner, const QString& initialFolder, const QString& title) override;
+    QString chooseFile(QObject* owner, const QString& initialFolder, const QString& title,
+                       const QString& filter) override;
     bool openUrl(const QString& url) override;
     bool openFolder(const QString& folder) override;
     bool startDetached(const QString& program, const QStringList& arguments) override;

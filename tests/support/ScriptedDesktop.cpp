@@ -49,6 +49,11 @@ QString ScriptedDesktop::browseForFolder(QObject*, const QString&, const QString
     return nextText(title).value_or(QString());
 }
 
+QString ScriptedDesktop::chooseFile(QObject*, const QString&, const QString& title, const QString&) {
+    prompts.append({Prompt::Kind::Folder, title, title, Buttons::Ok, Icon::None});
+    return nextText(title).value_or(QString());
+}
+
 std::optional<QString> ScriptedDesktop::nextText(const QString& what) {
     if (replies_.empty() || replies_.front().isButton) {
         failUnexpected(what);
