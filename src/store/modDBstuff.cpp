@@ -11,11 +11,13 @@ QString databaseFile(const QString& folder) {
     return path + QStringLiteral("keyvale.mdb");
 }
 
-void openDatabase(const QString& dataFolder, bool withRecords) {
+void openDatabase(const QString& dataFolder, bool withRecords, bool mustBeWritable) {
     gDBConnection.reset();
     gDBConnection = sql::Connection::open(databaseFile(dataFolder), kDatabasePassword);
-    // A file that lacks a field is refused before anything is shown from it.
+    // A file that lacks a field, or cannot take a change when changes are meant, is refused before anything
+    // is shown from it.
     checkDeliveredTables(*gDBConnection);
+    if (mustBeWritable) checkDatabaseWritable(*gDBConnection);
     gRsMasterData = std::make_unique<Recordset>(gDBConnection, kSelectMasterData);
     gMasterFieldCount = qint16(gRsMasterData->fieldCount());
     if (withRecords) gRsChildData = std::make_unique<Recordset>(gDBConnection, kSelectChildData);
@@ -24,9 +26,8 @@ void openDatabase(const QString& dataFolder, bool withRecords) {
 
 bool gInitializeDB() {
     try {
-        openDatabase(gDataFolder);
         // The window saves every change as it is made: a file it cannot write is refused at start.
-        checkDatabaseWritable(*gDBConnection);
+        openDatabase(gDataFolder, true, true);
         return true;
     } catch (const Error& e) {
         reportError(e, QStringLiteral("gInitializeDB of module modDBstuff"));

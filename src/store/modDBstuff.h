@@ -34,9 +34,9 @@ QString databaseFile(const QString& folder);
 // opened, and the answer is false.
 bool gInitializeDB();
 // The same steps for a caller that reports failures itself: throws kv::Error at the first failing step
-// (the file lacking a table or field included; a read-only file is not refused here).
+// (the file lacking a table or field included; a read-only file only with `mustBeWritable`).
 // Without `withRecords` the records' recordset (which reads every record's key) is left closed.
-void openDatabase(const QString& dataFolder, bool withRecords = true);
+void openDatabase(const QString& dataFolder, bool withRecords = true, bool mustBeWritable = false);
 // Closes the connection; the shared recordsets lose it with it.
 void gCloseDatabase();
 
