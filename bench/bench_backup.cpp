@@ -7,7 +7,7 @@
 
 #include "exchange/DataFileCopy.h"
 #include "platform/Error.h"
-#include "startup/modKeyvale.h"
+#include "access/modKeyvale.h"
 #include "store/modDBstuff.h"
 
 #include <QDir>

@@ -6,7 +6,7 @@
 #include "BenchSupport.h"
 
 #include "mainwindow/MainToolbar.h"
-#include "mainwindow/RecordsGrid.h"
+#include "grid/RecordsGrid.h"
 #include "mainwindow/frmMain.h"
 #include "store/Sqlite.h"
 #include "store/modDBstuff.h"

@@ -6,10 +6,10 @@
 
 #include "exchange/ImportRun.h"
 #include "exchange/OldKeyvaleFile.h"
-#include "exchange/frmImportSelect.h"
-#include "mainwindow/RecordsGrid.h"
+#include "tools/frmImportSelect.h"
+#include "grid/RecordsGrid.h"
 #include "mainwindow/frmMain.h"
-#include "startup/modKeyvale.h"
+#include "access/modKeyvale.h"
 #include "store/Cipher.h"
 #include "store/DateText.h"
 #include "store/Schema.h"

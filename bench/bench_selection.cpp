@@ -6,7 +6,7 @@
 
 #include "BenchSupport.h"
 
-#include "mainwindow/RecordsGrid.h"
+#include "grid/RecordsGrid.h"
 #include "mainwindow/frmMain.h"
 
 #include <QAccessible>

@@ -1,4 +1,4 @@
-#include "startup/modKeyvale.h"
+#include "access/modKeyvale.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempAppFolder.h"
 #include "support/Widgets.h"

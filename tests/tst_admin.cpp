@@ -1,5 +1,5 @@
 #include "startup/frmAdmin.h"
-#include "startup/modAdmin.h"
+#include "access/modAdmin.h"
 #include "store/Cipher.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempAppFolder.h"

@@ -1,4 +1,3 @@
-// keyvale_gui
 // Backup, restore and the move of the data folder through the real commands, on temporary folders: what
 // they write, and that no failure ever costs the user a byte of the database.
 #include "exchange/DataFileCopy.h"

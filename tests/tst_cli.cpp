@@ -2,7 +2,7 @@
 // standard input, the database checked with the core's own reader.
 #include "exchange/ExportWriter.h"
 #include "platform/InstanceLock.h"
-#include "startup/modKeyvale.h"
+#include "access/modKeyvale.h"
 #include "store/Cipher.h"
 #include "store/DateText.h"
 #include "store/RecordStore.h"

@@ -1,10 +1,9 @@
-// keyvale_gui
 // The program as a desktop application: an installed copy's folders, one instance per data folder,
 // lock-out with the session, and what it leaves on the clipboard.
 #include "mainwindow/SessionLock.h"
 #include "platform/InstanceLock.h"
 #include "platform/QtDesktop.h"
-#include "startup/UserFolders.h"
+#include "access/UserFolders.h"
 #include "tst_main_driver.h"
 
 #include <QClipboard>

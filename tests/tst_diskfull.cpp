@@ -1,12 +1,11 @@
-// keyvale_gui
 // Writes that fail part-way, from an injected failure and on a small file system that is really full: the
 // user is told why, the file that was there is byte for byte as it was, and nothing half-written is left
 // beside it. And every file the program makes is its user's alone.
 #include "mainwindow/ExportFlow.h"
 #include "platform/CheckedSaveFile.h"
 #include "platform/InstanceLock.h"
-#include "startup/ProfileFile.h"
-#include "startup/UserFolders.h"
+#include "access/ProfileFile.h"
+#include "access/UserFolders.h"
 #include "store/Sqlite.h"
 #include "support/FakeGrid.h"
 #include "tst_main_driver.h"

@@ -1,4 +1,3 @@
-// keyvale_gui
 #include "tst_main_driver.h"
 
 using namespace kv;

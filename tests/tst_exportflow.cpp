@@ -1,4 +1,3 @@
-// keyvale_gui
 #include "mainwindow/ExportFlow.h"
 #include "store/Options.h"
 #include "support/FakeGrid.h"

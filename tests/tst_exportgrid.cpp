@@ -1,4 +1,3 @@
-// keyvale_gui
 #include "exchange/ExportWriter.h"
 #include "mainwindow/ExportFlow.h"
 #include "mainwindow/MainToolbar.h"

@@ -1,4 +1,3 @@
-// keyvale_gui
 #include "store/DateText.h"
 #include "support/Widgets.h"
 #include "tools/frmFind.h"

@@ -1,6 +1,6 @@
 #include "startup/Main.h"
-#include "startup/modAdmin.h"
-#include "startup/modKeyvale.h"
+#include "access/modAdmin.h"
+#include "access/modKeyvale.h"
 #include "store/Cipher.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempAppFolder.h"

@@ -1,5 +1,4 @@
-// keyvale_gui
-#include "mainwindow/GridDropDown.h"
+#include "grid/GridDropDown.h"
 #include "tst_main_driver.h"
 
 using namespace kv;

@@ -1,7 +1,7 @@
-#include "startup/WidgetRoutines.h"
+#include "platform/WidgetRoutines.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempAppFolder.h"
-#include "tools/HelpViewer.h"
+#include "platform/HelpViewer.h"
 
 #include <QScrollBar>
 #include <QTest>

@@ -1,9 +1,8 @@
-// keyvale_gui
 #include "mainwindow/IdleTimer.h"
-#include "startup/modKeyvale.h"
+#include "access/modKeyvale.h"
 #include "store/Options.h"
 #include "support/ScriptedDesktop.h"
-#include "tools/HelpViewer.h"
+#include "platform/HelpViewer.h"
 
 #include <QLineEdit>
 #include <QTableWidget>

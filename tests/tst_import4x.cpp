@@ -1,4 +1,3 @@
-// keyvale_gui
 // Import Version 4.x Data: the old fixed-record file read by the tests' own writer, through the real main
 // window, and the reader run over truncated, mutated and random files.
 #include "exchange/ImportRun.h"

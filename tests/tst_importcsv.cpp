@@ -1,6 +1,5 @@
-// keyvale_gui
 // Import CSV File and the CSV entries of the export menu, driven through the main window as a user would.
-#include "exchange/frmImportCsv.h"
+#include "tools/frmImportCsv.h"
 #include "mainwindow/ExportFlow.h"
 #include "store/RecordFields.h"
 #include "tst_main_driver.h"

@@ -1,7 +1,6 @@
-// keyvale_gui
 // Import Selected Data through the real window: another data folder with records of its own, its master
 // password, rows picked on the row selectors, and the main window afterwards.
-#include "exchange/frmImportSelect.h"
+#include "tools/frmImportSelect.h"
 #include "store/Schema.h"
 #include "tst_main_driver.h"
 

@@ -1,10 +1,10 @@
-#include "startup/WidgetRoutines.h"
+#include "platform/WidgetRoutines.h"
 #include "startup/frmPassword.h"
-#include "startup/modAdmin.h"
-#include "startup/modKeyvale.h"
+#include "access/modAdmin.h"
+#include "access/modKeyvale.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempAppFolder.h"
-#include "tools/HelpViewer.h"
+#include "platform/HelpViewer.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

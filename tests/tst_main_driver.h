@@ -4,11 +4,11 @@
 // Drives a records grid as a user would (clicks in cells, typing, keys), and the main window over a temporary
 // program folder whose database is filled before it is opened. Shared by the grid and main-window tests.
 
-#include "mainwindow/RecordsGrid.h"
-#include "mainwindow/RecordsModel.h"
+#include "grid/RecordsGrid.h"
+#include "grid/RecordsModel.h"
 #include "mainwindow/frmMain.h"
 #include "startup/frmPassword.h"
-#include "startup/modKeyvale.h"
+#include "access/modKeyvale.h"
 #include "store/Cipher.h"
 #include "store/Options.h"
 #include "store/modDBstuff.h"

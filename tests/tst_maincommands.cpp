@@ -1,4 +1,3 @@
-// keyvale_gui
 // The main window's menu, toolbar and idle timer working together on a real window and database.
 #include "mainwindow/IdleTimer.h"
 #include "mainwindow/SessionLock.h"

@@ -1,4 +1,3 @@
-// keyvale_gui
 #include "store/DateText.h"
 #include "tst_main_driver.h"
 

@@ -1,4 +1,4 @@
-#include "startup/modKeyvale.h"
+#include "access/modKeyvale.h"
 #include "store/Options.h"
 #include "store/modDBstuff.h"
 #include "support/ScriptedDesktop.h"

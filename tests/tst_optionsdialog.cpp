@@ -1,6 +1,5 @@
-// keyvale_gui
 // The Options dialog and the colour picker driven as a user would: typing, keys, clicks.
-#include "mainwindow/GridDropDown.h"
+#include "grid/GridDropDown.h"
 #include "tools/ColorSwatch.h"
 #include "tools/frmColorPicker.h"
 #include "tools/frmOptions.h"

@@ -1,5 +1,4 @@
-// keyvale_gui
-#include "mainwindow/RecordsModel.h"
+#include "grid/RecordsModel.h"
 #include "tst_main_driver.h"
 
 #include <QAbstractItemModelTester>

@@ -1,9 +1,9 @@
 #include "startup/frmSetup.h"
-#include "startup/modAdmin.h"
-#include "startup/modKeyvale.h"
+#include "access/modAdmin.h"
+#include "access/modKeyvale.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempAppFolder.h"
-#include "tools/HelpViewer.h"
+#include "platform/HelpViewer.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -1,13 +1,13 @@
 #include "startup/Main.h"
-#include "startup/ProfileFile.h"
-#include "startup/WidgetRoutines.h"
-#include "startup/modKeyvale.h"
+#include "access/ProfileFile.h"
+#include "platform/WidgetRoutines.h"
+#include "access/modKeyvale.h"
 #include "store/Sqlite.h"
 #include "store/modDBstuff.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempAppFolder.h"
 #include "support/TestClock.h"
-#include "tools/HelpViewer.h"
+#include "platform/HelpViewer.h"
 
 #include <QApplication>
 #include <QDir>

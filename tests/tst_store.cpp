@@ -2,7 +2,7 @@
 #include "store/Recordset.h"
 #include "store/Schema.h"
 #include "store/modDBstuff.h"
-#include "startup/modKeyvale.h"
+#include "access/modKeyvale.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempAppFolder.h"
 

@@ -1,4 +1,3 @@
-// keyvale_gui
 #include "mainwindow/MainToolbar.h"
 #include "store/Options.h"
 #include "support/FakeGrid.h"

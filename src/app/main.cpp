@@ -1,11 +1,10 @@
-// keyvale_gui
 #include "mainwindow/SessionLock.h"
 #include "mainwindow/frmMain.h"
 #include "platform/Artwork.h"
 #include "platform/QtDesktop.h"
 #include "startup/Main.h"
-#include "startup/UserFolders.h"
-#include "startup/modKeyvale.h"
+#include "access/UserFolders.h"
+#include "access/modKeyvale.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -10,15 +10,15 @@
 #include "exchange/OtherDatabase.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
-#include "startup/modAdmin.h"
-#include "startup/modKeyvale.h"
+#include "access/modAdmin.h"
+#include "access/modKeyvale.h"
 #include "store/DateText.h"
 #include "store/RecordStore.h"
 #include "store/Recordset.h"
 #include "store/Schema.h"
 #include "store/modDBstuff.h"
-#include "tools/FindMatch.h"
-#include "tools/PasswordGenerator.h"
+#include "store/FindMatch.h"
+#include "access/PasswordGenerator.h"
 
 #include <QCoreApplication>
 #include <QDir>

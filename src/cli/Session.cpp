@@ -2,8 +2,8 @@
 
 #include "platform/Error.h"
 #include "platform/InstanceLock.h"
-#include "startup/UserFolders.h"
-#include "startup/modKeyvale.h"
+#include "access/UserFolders.h"
+#include "access/modKeyvale.h"
 #include "store/Options.h"
 #include "store/Schema.h"
 #include "store/modDBstuff.h"

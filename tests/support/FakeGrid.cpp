@@ -1,4 +1,3 @@
-// keyvale_gui
 #include "support/FakeGrid.h"
 
 namespace kv::test {

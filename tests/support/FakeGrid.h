@@ -1,7 +1,6 @@
-// keyvale_gui
 #pragma once
 
-#include "mainwindow/GridOperations.h"
+#include "grid/GridOperations.h"
 
 #include <QList>
 #include <QSet>

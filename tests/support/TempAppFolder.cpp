@@ -1,7 +1,7 @@
 #include "support/TempAppFolder.h"
 
 #include "platform/InstanceLock.h"
-#include "startup/modKeyvale.h"
+#include "access/modKeyvale.h"
 #include "store/Cipher.h"
 #include "store/Options.h"
 #include "store/Schema.h"

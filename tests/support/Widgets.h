@@ -1,4 +1,3 @@
-// keyvale_gui
 #pragma once
 
 #include <QApplication>
