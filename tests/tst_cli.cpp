@@ -216,6 +216,16 @@ private slots:
         QTest::newRow("clipboard without a display")
             << QStringList{"show", "www.one.example", "--copy", "--password-stdin"} << master << "" << 1
             << "No display to put the password on the clipboard (DISPLAY is not set)";
+        QTest::newRow("move onto another data file")
+            << QStringList{"move", "%APP%other", "--password-stdin"} << master << "occupied" << 5
+            << "The folder '%APP%other' already holds a Keyvale data file; give --replace to replace it with the "
+               "data being moved";
+        QTest::newRow("move to where it is") << QStringList{"move", "%APP%.", "--password-stdin"} << master << "" << 5
+                                             << "Cannot move Keyvale data file to the same location.";
+        QTest::newRow("move where a window runs")
+            << QStringList{"move", "%APP%other", "--password-stdin"} << master << "otherlock" << 5
+            << "Keyvale is already running with the data folder %APP%other. Close it before moving Keyvale's data "
+               "there.";
         QTest::newRow("generator length") << QStringList{"generate", "--length", "16"} << QByteArray() << "" << 2
                                           << "Please select 6 to 15 characters!";
     }
@@ -238,6 +248,9 @@ private slots:
                      0);
         }
         if (setUp == "empty") QVERIFY(QDir(f.path()).mkdir("empty"));
+        if (setUp == "occupied" || setUp == "otherlock") QVERIFY(QDir(f.path()).mkdir("other"));
+        if (setUp == "occupied") QVERIFY(test::writeFile(f.path() + "other/keyvale.mdb", "another installation's"));
+        if (setUp == "otherlock") QCOMPARE(window.lock(f.path() + "other", 0), InstanceLock::Outcome::Locked);
         if (setUp == "badbackup") {
             QVERIFY(QDir(f.path()).mkdir("bad"));
             QByteArray damaged = test::fileBytes(f.folder.database());
@@ -250,14 +263,59 @@ private slots:
             db->execute("insert into tbladmin (pwdLength, AlphaNumeric) values (?, ?)",
                         {encipherField("6"), encipherField("NOS")});
         }
-        const QByteArray before = test::fileBytes(f.folder.database());
+        // Nothing a refusal might touch changes: the database, the settings file, a folder it names.
+        const QStringList touched{f.folder.database(), f.path() + "keyvale.ini", f.path() + "other/keyvale.mdb"};
+        QList<QByteArray> before;
+        for (const QString& file : touched)
+            before << test::fileBytes(file);
         const Result r = f.run(args, input);
         QCOMPARE(r.code, code);
         line.replace("%APP%", f.path());
         QVERIFY2(r.err.startsWith("keyvale-cli: " + line), qPrintable(r.err));
         QCOMPARE(r.err.count('\n'), 1);
         QVERIFY(!r.err.contains(QString::fromLatin1(kMaster), Qt::CaseInsensitive));
-        QCOMPARE(test::fileBytes(f.folder.database()), before);
+        for (qsizetype i = 0; i < touched.size(); ++i)
+            QCOMPARE(test::fileBytes(touched[i]), before[i]);
+    }
+
+    // The data goes to the new folder whole, the settings file names it, and the next command works there;
+    // the old file goes unless it is to be kept.
+    void move_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("occupied");
+        QTest::addColumn<bool>("oldKept");
+        QTest::addColumn<QString>("line");
+        const QString deleted = "Moved Keyvale to the new location and deleted data from the old location.";
+        QTest::newRow("old deleted") << QStringList{} << false << false << deleted;
+        QTest::newRow("old kept") << QStringList{"--keep-old"} << false << true
+                                  << "Moved Keyvale to the new location and kept the data in the old location for "
+                                     "backup purposes.";
+        QTest::newRow("other data replaced") << QStringList{"--replace"} << true << false << deleted;
+    }
+    void move() {
+        QFETCH(QStringList, options);
+        QFETCH(bool, occupied);
+        QFETCH(bool, oldKept);
+        QFETCH(QString, line);
+        CliFolder f;
+        QCOMPARE(
+            f.run({"add", "--group", "Bank", "--create-group", "--site", "www.one.example", "--password-stdin"}).code,
+            0);
+        QTemporaryDir target;
+        if (occupied) QVERIFY(test::writeFile(target.filePath("keyvale.mdb"), "another installation's"));
+        const QByteArray data = test::fileBytes(f.folder.database());
+
+        const Result r = f.run(QStringList{"move", target.path(), "--password-stdin"} + options);
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.err, "keyvale-cli: " + line + "\n");
+        QCOMPARE(readDataFolderSetting(f.path() + "keyvale.ini"), target.path() + "/");
+        QCOMPARE(test::fileBytes(target.filePath("keyvale.mdb")), data);
+        QCOMPARE(QFileInfo::exists(f.folder.database()), oldKept);
+        QVERIFY(!QFileInfo::exists(InstanceLock::lockFile(target.path()))); // let go when the command ended
+
+        const Result listed = f.run({"ls", "--password-stdin"});
+        QCOMPARE(listed.code, 0);
+        QVERIFY2(listed.out.contains("www.one.example"), qPrintable(listed.out));
     }
 
     // Both imports append to the records that are there, under the rules of the windows' imports.
