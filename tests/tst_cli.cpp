@@ -85,6 +85,52 @@ QString listed(const RecordCells& r) {
            QLatin1Char('\n');
 }
 
+// keyvale-cli on a terminal of its own (standard input, output and error), as a user at a shell runs it.
+struct Terminal {
+    explicit Terminal(const QStringList& args) {
+        child = forkpty(&fd, nullptr, nullptr, nullptr);
+        if (child != 0) return;
+        std::vector<QByteArray> bytes{QFile::encodeName(kProgram)};
+        for (const QString& a : args)
+            bytes.push_back(QFile::encodeName(a));
+        std::vector<char*> argv;
+        for (QByteArray& b : bytes)
+            argv.push_back(b.data());
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ~Terminal() {
+        if (fd >= 0) ::close(fd);
+    }
+    // Reads until `text` has been seen `times` times; false when the program ends or falls silent first.
+    bool waitFor(const QByteArray& text, qsizetype times = 1) {
+        char buffer[256];
+        while (seen.count(text) < times) {
+            pollfd ready{fd, POLLIN, 0};
+            if (::poll(&ready, 1, 20000) != 1) return false;
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n <= 0) return false;
+            seen.append(buffer, n);
+        }
+        return true;
+    }
+    void type(const QByteArray& text) {
+        QCOMPARE(::write(fd, text.constData(), size_t(text.size())), ssize_t(text.size()));
+    }
+    // Reads everything the program still writes, then its exit code (-1 when it did not exit normally).
+    int exitCode() {
+        waitFor(QByteArray("\x01never\x01"));
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    int fd = -1;
+    pid_t child = -1;
+    QByteArray seen;
+};
+
 } // namespace
 
 class CliTest : public QObject {
@@ -154,6 +200,7 @@ private slots:
         const QString exported = out.filePath("all.txt"), expected = out.filePath("expected.txt");
         r = f.run({"export", "--text", "--with-passwords", "-o", exported, "--password-stdin"});
         QCOMPARE(r.code, 0);
+        QVERIFY2(r.err.count('\n') == 1 && !r.err.contains('\r'), qPrintable(r.err)); // no progress on a pipe
         QList<QStringList> cells;
         for (const RecordCells& c : rows)
             cells.append({c[kGroupNameColumn], c[kWebsiteColumn], c[kUserIdColumn], c[kPasswordColumn],
@@ -355,38 +402,32 @@ private slots:
     // On a terminal the master password is asked three times without echo, then the command gives up.
     void threeWrongPasswordsOnATerminal() {
         CliFolder f;
-        int terminal = -1;
-        const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
-        QVERIFY(child >= 0);
-        if (child == 0) {
-            const QByteArray program = QFile::encodeName(kProgram), folder = QFile::encodeName(f.path());
-            ::execl(program.constData(), "keyvale-cli", "ls", "--app-dir", folder.constData(), nullptr);
-            ::_exit(127);
-        }
-        QByteArray seen;
-        const auto waitFor = [&](const QByteArray& text, qsizetype times = 1) {
-            char buffer[256];
-            while (seen.count(text) < times) {
-                pollfd ready{terminal, POLLIN, 0};
-                if (::poll(&ready, 1, 20000) != 1) return false;
-                const ssize_t n = ::read(terminal, buffer, sizeof buffer);
-                if (n <= 0) return false;
-                seen.append(buffer, n);
-            }
-            return true;
-        };
+        Terminal t({"ls", "--app-dir", f.path()});
         for (int attempt = 1; attempt <= 3; ++attempt) {
-            QVERIFY2(waitFor("Enter Password: ", attempt), seen.constData());
-            QCOMPARE(::write(terminal, "not it\n", 7), ssize_t(7));
+            QVERIFY2(t.waitFor("Enter Password: ", attempt), t.seen.constData());
+            t.type("not it\n");
         }
-        waitFor("giving up");
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        ::close(terminal);
-        QVERIFY2(!seen.contains("not it"), seen.constData()); // never echoed
-        QCOMPARE(seen.count("Invalid Password!"), 3);
-        QVERIFY(WIFEXITED(status));
-        QCOMPARE(WEXITSTATUS(status), 3);
+        QCOMPARE(t.exitCode(), 3);
+        QVERIFY2(!t.seen.contains("not it"), t.seen.constData()); // never echoed
+        QCOMPARE(t.seen.count("Invalid Password!"), 3);
+    }
+
+    // A long command shows how far it has got on a terminal, and wipes the line when done; on a pipe (every
+    // other test) standard error carries only the outcome.
+    void progressOnATerminal() {
+        CliFolder f;
+        QCOMPARE(
+            f.run({"add", "--group", "Bank", "--create-group", "--site", "www.one.example", "--password-stdin"}).code,
+            0);
+        QTemporaryDir out;
+        Terminal t({"export", "--text", "-o", out.filePath("all.txt"), "--app-dir", f.path()});
+        QVERIFY2(t.waitFor("Enter Password: "), t.seen.constData());
+        t.type(kMaster + "\n");
+        QCOMPARE(t.exitCode(), 0);
+        QVERIFY2(t.seen.contains("\rkeyvale-cli: Exporting... 100%\r"), t.seen.constData());
+        QVERIFY2(t.seen.endsWith("keyvale-cli: 1 records exported to " + QFile::encodeName(out.filePath("all.txt")) +
+                                 "\r\n"),
+                 t.seen.constData());
     }
 
 private:

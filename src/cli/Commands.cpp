@@ -643,7 +643,12 @@ int runImport4x(CommandContext& c) {
                               .toUpper();
     if (typed.isEmpty() || typed != file.oldPassword())
         throw CommandFailure{kExitWrongPassword, QStringLiteral("Invalid Password - Import Failed!")};
-    return reportRun(importOldRecords(file, connection(), storedDateNow()));
+    ImportRun run;
+    {
+        Progress progress(QStringLiteral("Importing..."), qMax(0, file.recordCount() - 1)); // the first is the header
+        run = importOldRecords(file, connection(), storedDateNow(), progress.callback());
+    }
+    return reportRun(run);
 }
 
 int runImportDb(CommandContext& c) {
@@ -687,7 +692,12 @@ int runImportDb(CommandContext& c) {
         if (!seen.contains(site.toCaseFolded()))
             throw CommandFailure{kExitNotFound, QStringLiteral("No record for web site '%1' in %2").arg(site, folder)};
     std::sort(bookmarks.begin(), bookmarks.end());
-    return reportRun(importSelectedRows(records, bookmarks, connection()));
+    ImportRun run;
+    {
+        Progress progress(QStringLiteral("Importing..."), bookmarks.size());
+        run = importSelectedRows(records, bookmarks, connection(), progress.callback());
+    }
+    return reportRun(run);
 }
 
 void json(QCommandLineParser& p) {
