@@ -62,6 +62,6 @@ int measureCli(const QString& folder, int records) {
 
 } // namespace
 
-KV_BENCH_SUITE("cli", {1000, 100000}, measureCli);
+KV_BENCH_SUITE("cli", {1000, 100000, 1000000}, measureCli);
 
 } // namespace kv::bench

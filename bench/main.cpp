@@ -4,6 +4,7 @@
 //   keyvale-bench                 every suite at its default sizes
 //   keyvale-bench SUITE...        only the named suites
 //   keyvale-bench --sizes 1000,10000 [SUITE...]   other sizes
+//   keyvale-bench --build FOLDER RECORDS          only the database, to try or profile a program on
 
 #include "BenchSupport.h"
 
@@ -22,6 +23,11 @@ int main(int argc, char* argv[]) {
         for (const auto& suite : kv::bench::suites())
             if (args[1] == QLatin1String(suite.name)) return suite.measure(args[2], args[3].toInt());
         return 2;
+    }
+
+    if (args.size() == 3 && args[0] == QLatin1String("--build")) {
+        kv::bench::buildDatabase(args[1], args[2].toInt());
+        return 0;
     }
 
     std::vector<int> sizes;

@@ -85,6 +85,52 @@ QString listed(const RecordCells& r) {
            QLatin1Char('\n');
 }
 
+// keyvale-cli on a terminal of its own (standard input, output and error), as a user at a shell runs it.
+struct Terminal {
+    explicit Terminal(const QStringList& args) {
+        child = forkpty(&fd, nullptr, nullptr, nullptr);
+        if (child != 0) return;
+        std::vector<QByteArray> bytes{QFile::encodeName(kProgram)};
+        for (const QString& a : args)
+            bytes.push_back(QFile::encodeName(a));
+        std::vector<char*> argv;
+        for (QByteArray& b : bytes)
+            argv.push_back(b.data());
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ~Terminal() {
+        if (fd >= 0) ::close(fd);
+    }
+    // Reads until `text` has been seen `times` times; false when the program ends or falls silent first.
+    bool waitFor(const QByteArray& text, qsizetype times = 1) {
+        char buffer[256];
+        while (seen.count(text) < times) {
+            pollfd ready{fd, POLLIN, 0};
+            if (::poll(&ready, 1, 20000) != 1) return false;
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n <= 0) return false;
+            seen.append(buffer, n);
+        }
+        return true;
+    }
+    void type(const QByteArray& text) {
+        QCOMPARE(::write(fd, text.constData(), size_t(text.size())), ssize_t(text.size()));
+    }
+    // Reads everything the program still writes, then its exit code (-1 when it did not exit normally).
+    int exitCode() {
+        waitFor(QByteArray("\x01never\x01"));
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    int fd = -1;
+    pid_t child = -1;
+    QByteArray seen;
+};
+
 } // namespace
 
 class CliTest : public QObject {
@@ -154,6 +200,7 @@ private slots:
         const QString exported = out.filePath("all.txt"), expected = out.filePath("expected.txt");
         r = f.run({"export", "--text", "--with-passwords", "-o", exported, "--password-stdin"});
         QCOMPARE(r.code, 0);
+        QVERIFY2(r.err.count('\n') == 1 && !r.err.contains('\r'), qPrintable(r.err)); // no progress on a pipe
         QList<QStringList> cells;
         for (const RecordCells& c : rows)
             cells.append({c[kGroupNameColumn], c[kWebsiteColumn], c[kUserIdColumn], c[kPasswordColumn],
@@ -216,6 +263,16 @@ private slots:
         QTest::newRow("clipboard without a display")
             << QStringList{"show", "www.one.example", "--copy", "--password-stdin"} << master << "" << 1
             << "No display to put the password on the clipboard (DISPLAY is not set)";
+        QTest::newRow("move onto another data file")
+            << QStringList{"move", "%APP%other", "--password-stdin"} << master << "occupied" << 5
+            << "The folder '%APP%other' already holds a Keyvale data file; give --replace to replace it with the "
+               "data being moved";
+        QTest::newRow("move to where it is") << QStringList{"move", "%APP%.", "--password-stdin"} << master << "" << 5
+                                             << "Cannot move Keyvale data file to the same location.";
+        QTest::newRow("move where a window runs")
+            << QStringList{"move", "%APP%other", "--password-stdin"} << master << "otherlock" << 5
+            << "Keyvale is already running with the data folder %APP%other. Close it before moving Keyvale's data "
+               "there.";
         QTest::newRow("generator length") << QStringList{"generate", "--length", "16"} << QByteArray() << "" << 2
                                           << "Please select 6 to 15 characters!";
     }
@@ -238,6 +295,9 @@ private slots:
                      0);
         }
         if (setUp == "empty") QVERIFY(QDir(f.path()).mkdir("empty"));
+        if (setUp == "occupied" || setUp == "otherlock") QVERIFY(QDir(f.path()).mkdir("other"));
+        if (setUp == "occupied") QVERIFY(test::writeFile(f.path() + "other/keyvale.mdb", "another installation's"));
+        if (setUp == "otherlock") QCOMPARE(window.lock(f.path() + "other", 0), InstanceLock::Outcome::Locked);
         if (setUp == "badbackup") {
             QVERIFY(QDir(f.path()).mkdir("bad"));
             QByteArray damaged = test::fileBytes(f.folder.database());
@@ -250,14 +310,59 @@ private slots:
             db->execute("insert into tbladmin (pwdLength, AlphaNumeric) values (?, ?)",
                         {encipherField("6"), encipherField("NOS")});
         }
-        const QByteArray before = test::fileBytes(f.folder.database());
+        // Nothing a refusal might touch changes: the database, the settings file, a folder it names.
+        const QStringList touched{f.folder.database(), f.path() + "keyvale.ini", f.path() + "other/keyvale.mdb"};
+        QList<QByteArray> before;
+        for (const QString& file : touched)
+            before << test::fileBytes(file);
         const Result r = f.run(args, input);
         QCOMPARE(r.code, code);
         line.replace("%APP%", f.path());
         QVERIFY2(r.err.startsWith("keyvale-cli: " + line), qPrintable(r.err));
         QCOMPARE(r.err.count('\n'), 1);
         QVERIFY(!r.err.contains(QString::fromLatin1(kMaster), Qt::CaseInsensitive));
-        QCOMPARE(test::fileBytes(f.folder.database()), before);
+        for (qsizetype i = 0; i < touched.size(); ++i)
+            QCOMPARE(test::fileBytes(touched[i]), before[i]);
+    }
+
+    // The data goes to the new folder whole, the settings file names it, and the next command works there;
+    // the old file goes unless it is to be kept.
+    void move_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("occupied");
+        QTest::addColumn<bool>("oldKept");
+        QTest::addColumn<QString>("line");
+        const QString deleted = "Moved Keyvale to the new location and deleted data from the old location.";
+        QTest::newRow("old deleted") << QStringList{} << false << false << deleted;
+        QTest::newRow("old kept") << QStringList{"--keep-old"} << false << true
+                                  << "Moved Keyvale to the new location and kept the data in the old location for "
+                                     "backup purposes.";
+        QTest::newRow("other data replaced") << QStringList{"--replace"} << true << false << deleted;
+    }
+    void move() {
+        QFETCH(QStringList, options);
+        QFETCH(bool, occupied);
+        QFETCH(bool, oldKept);
+        QFETCH(QString, line);
+        CliFolder f;
+        QCOMPARE(
+            f.run({"add", "--group", "Bank", "--create-group", "--site", "www.one.example", "--password-stdin"}).code,
+            0);
+        QTemporaryDir target;
+        if (occupied) QVERIFY(test::writeFile(target.filePath("keyvale.mdb"), "another installation's"));
+        const QByteArray data = test::fileBytes(f.folder.database());
+
+        const Result r = f.run(QStringList{"move", target.path(), "--password-stdin"} + options);
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.err, "keyvale-cli: " + line + "\n");
+        QCOMPARE(readDataFolderSetting(f.path() + "keyvale.ini"), target.path() + "/");
+        QCOMPARE(test::fileBytes(target.filePath("keyvale.mdb")), data);
+        QCOMPARE(QFileInfo::exists(f.folder.database()), oldKept);
+        QVERIFY(!QFileInfo::exists(InstanceLock::lockFile(target.path()))); // let go when the command ended
+
+        const Result listed = f.run({"ls", "--password-stdin"});
+        QCOMPARE(listed.code, 0);
+        QVERIFY2(listed.out.contains("www.one.example"), qPrintable(listed.out));
     }
 
     // Both imports append to the records that are there, under the rules of the windows' imports.
@@ -297,38 +402,32 @@ private slots:
     // On a terminal the master password is asked three times without echo, then the command gives up.
     void threeWrongPasswordsOnATerminal() {
         CliFolder f;
-        int terminal = -1;
-        const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
-        QVERIFY(child >= 0);
-        if (child == 0) {
-            const QByteArray program = QFile::encodeName(kProgram), folder = QFile::encodeName(f.path());
-            ::execl(program.constData(), "keyvale-cli", "ls", "--app-dir", folder.constData(), nullptr);
-            ::_exit(127);
-        }
-        QByteArray seen;
-        const auto waitFor = [&](const QByteArray& text, qsizetype times = 1) {
-            char buffer[256];
-            while (seen.count(text) < times) {
-                pollfd ready{terminal, POLLIN, 0};
-                if (::poll(&ready, 1, 20000) != 1) return false;
-                const ssize_t n = ::read(terminal, buffer, sizeof buffer);
-                if (n <= 0) return false;
-                seen.append(buffer, n);
-            }
-            return true;
-        };
+        Terminal t({"ls", "--app-dir", f.path()});
         for (int attempt = 1; attempt <= 3; ++attempt) {
-            QVERIFY2(waitFor("Enter Password: ", attempt), seen.constData());
-            QCOMPARE(::write(terminal, "not it\n", 7), ssize_t(7));
+            QVERIFY2(t.waitFor("Enter Password: ", attempt), t.seen.constData());
+            t.type("not it\n");
         }
-        waitFor("giving up");
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        ::close(terminal);
-        QVERIFY2(!seen.contains("not it"), seen.constData()); // never echoed
-        QCOMPARE(seen.count("Invalid Password!"), 3);
-        QVERIFY(WIFEXITED(status));
-        QCOMPARE(WEXITSTATUS(status), 3);
+        QCOMPARE(t.exitCode(), 3);
+        QVERIFY2(!t.seen.contains("not it"), t.seen.constData()); // never echoed
+        QCOMPARE(t.seen.count("Invalid Password!"), 3);
+    }
+
+    // A long command shows how far it has got on a terminal, and wipes the line when done; on a pipe (every
+    // other test) standard error carries only the outcome.
+    void progressOnATerminal() {
+        CliFolder f;
+        QCOMPARE(
+            f.run({"add", "--group", "Bank", "--create-group", "--site", "www.one.example", "--password-stdin"}).code,
+            0);
+        QTemporaryDir out;
+        Terminal t({"export", "--text", "-o", out.filePath("all.txt"), "--app-dir", f.path()});
+        QVERIFY2(t.waitFor("Enter Password: "), t.seen.constData());
+        t.type(kMaster + "\n");
+        QCOMPARE(t.exitCode(), 0);
+        QVERIFY2(t.seen.contains("\rkeyvale-cli: Exporting... 100%\r"), t.seen.constData());
+        QVERIFY2(t.seen.endsWith("keyvale-cli: 1 records exported to " + QFile::encodeName(out.filePath("all.txt")) +
+                                 "\r\n"),
+                 t.seen.constData());
     }
 
 private:

@@ -1,9 +1,11 @@
 #include "cli/Commands.h"
 
 #include "cli/Output.h"
+#include "cli/Progress.h"
 #include "cli/Secrets.h"
 #include "cli/Session.h"
 #include "exchange/DataFileCopy.h"
+#include "exchange/DataFolderMove.h"
 #include "exchange/ExportWriter.h"
 #include "exchange/ImportRun.h"
 #include "exchange/OldKeyvaleFile.h"
@@ -12,6 +14,7 @@
 #include "platform/Error.h"
 #include "access/modAdmin.h"
 #include "access/modKeyvale.h"
+#include "store/Cipher.h"
 #include "store/DateText.h"
 #include "store/RecordStore.h"
 #include "store/Recordset.h"
@@ -124,6 +127,37 @@ std::unique_ptr<Recordset> recordById(const QString& id) {
     auto rs = openRecordset(QStringLiteral("Select * from tblChildData Where ChildAutoID = ?"), {id.toLongLong()});
     rs->moveFirst();
     return rs;
+}
+
+// Every record once, as the window's find and export read them: in the order the file gives them fastest,
+// each with its place in the grid's order (from 0). Fields are read only when the visitor asks for them.
+// With a label, a terminal is shown how far the scan has got.
+void scanAllRecords(const std::function<bool(qint64 place, const Recordset::ScanRow& row)>& visit,
+                    const QString& progressLabel = {}) {
+    if (!gDBConnection) throw noObject();
+    Recordset records(gDBConnection, kSelectChildData);
+    Progress progress(progressLabel, progressLabel.isEmpty() ? 0 : records.recordCount());
+    qint64 done = 0;
+    records.scan([&](Recordset::Bookmark bookmark, const Recordset::ScanRow& row) {
+        progress.step(++done);
+        return visit(bookmark - 1, row);
+    });
+}
+
+// A record's field as the grid shows it: passwords deciphered, the date in the user's form.
+QString shownField(const Recordset::ScanRow& row, int column) {
+    const QVariant stored = row.field(column);
+    if (column == kPasswordColumn || column == kPriorPasswordColumn) return decipherField(stored.toString());
+    if (column == kDateChangedColumn) return displayedDate(stored);
+    return stored.toString();
+}
+
+RecordCells recordCells(const Recordset::ScanRow& row) {
+    RecordCells cells;
+    for (int c = 0; c < int(cells.size()); ++c)
+        cells[c] = c == kPasswordColumn || c == kPriorPasswordColumn ? decipherField(row.field(c).toString())
+                                                                     : row.field(c).toString();
+    return cells;
 }
 
 // What SQLite's own check of every page says: "ok" when the file is sound.
@@ -352,21 +386,29 @@ int runSearch(CommandContext& c) {
         if (columns.empty())
             throw CommandFailure{kExitUsage, QStringLiteral("Unknown field '%1' (see --help)").arg(field)};
     }
-    const bool secretField = std::any_of(columns.begin(), columns.end(), [](int column) {
-        return column == kPasswordColumn || column == kPriorPasswordColumn;
-    });
-    // The matches are few: they are kept and put in the grid's order at the end.
+    // The records are read in the file's order; only when some match is the grid's order read, to put
+    // them in it, so that a search that finds nothing reads each record once and nothing more.
+    std::vector<RecordCells> matches;
+    {
+        sql::Statement all(connection(), QStringLiteral("SELECT * FROM tblChildData"));
+        const Recordset::ScanRow row(all, 0);
+        while (all.step())
+            for (const int column : columns)
+                if (testCell(shownField(row, column), options).match) {
+                    matches.push_back(recordCells(row));
+                    break;
+                }
+    }
     std::map<qint64, RecordCells> found;
-    scanRecords(connection(), secretField, [&](qint64 place, const RecordCells& r) {
-        for (const int column : columns) {
-            const QString cell = column == kDateChangedColumn ? displayedDate(r[column]) : r[column];
-            if (testCell(cell, options).match) {
-                found.emplace(place, r);
-                break;
-            }
-        }
-        return true;
-    });
+    if (!matches.empty()) {
+        QHash<QString, qint64> places;
+        sql::Statement ordered(connection(), QStringLiteral("SELECT ChildAutoID FROM tblChildData ORDER BY GroupName, "
+                                                            "Website"));
+        while (ordered.step())
+            places.insert(ordered.column(0).toString(), places.size());
+        for (RecordCells& r : matches)
+            found.emplace(places.value(r[kChildAutoIdColumn]), std::move(r));
+    }
     if (p.isSet(QStringLiteral("json"))) {
         QJsonArray list;
         for (const auto& [place, r] : found)
@@ -412,14 +454,17 @@ int runExport(CommandContext& c) {
     const QString htmlTemplate = text ? QString() : deliveredFile(gAppPath, QStringLiteral("KeyvaleTemplate.htm"));
     ExportFile file(text ? ExportFormat::Text : ExportFormat::Html, path, htmlTemplate, captions);
     qint64 count = 0;
-    scanRecords(connection(), withPasswords, [&](qint64 place, const RecordCells& r) {
-        QStringList cells;
-        for (const int column : columns)
-            cells << (column == kDateChangedColumn ? displayedDate(r[column]) : r[column]);
-        file.addRow(place, cells);
-        ++count;
-        return true;
-    });
+    scanAllRecords(
+        [&](qint64 place, const Recordset::ScanRow& row) {
+            QStringList cells;
+            cells.reserve(qsizetype(columns.size()));
+            for (const int column : columns)
+                cells << shownField(row, column);
+            file.addRow(place, cells);
+            ++count;
+            return true;
+        },
+        QStringLiteral("Exporting..."));
     file.finish();
     std::fprintf(stderr, "keyvale-cli: %lld records exported to %s\n", count, QFile::encodeName(path).constData());
     return kExitOk;
@@ -464,8 +509,16 @@ int runDbInfo(CommandContext& c) {
 int runBackup(CommandContext& c) {
     const QString folder = oneArgument(c.parser, "folder");
     if (!QFileInfo(folder).isDir()) throw CommandFailure{kExitNotFound, QStringLiteral("No folder %1").arg(folder)};
-    backupDatabase(folder);
+    {
+        Progress progress(QStringLiteral("Backing up Keyvale's data..."),
+                          QFileInfo(databaseFile(c.session.dataFolder())).size());
+        backupDatabase(folder, progress.callback());
+    }
     std::fprintf(stderr, "keyvale-cli: backed up to %s\n", QFile::encodeName(backupFile(folder)).constData());
+    // The window's restore looks for the last backup here.
+    if (!storeBackupLocation(folder))
+        std::fprintf(stderr, "keyvale-cli: However, there was a problem storing the location in the Keyvale "
+                             "database.\n");
     return kExitOk;
 }
 
@@ -482,8 +535,54 @@ int runRestore(CommandContext& c) {
         throw CommandFailure{kExitRefused, QStringLiteral("%1 is not a sound Keyvale backup (%2); nothing was restored")
                                                .arg(path, e.description())};
     }
-    restoreDatabase(path);
+    {
+        Progress progress(QStringLiteral("Restoring Keyvale's data..."), QFileInfo(path).size());
+        restoreDatabase(path, progress.callback());
+    }
     std::fprintf(stderr, "keyvale-cli: restored from %s\n", QFile::encodeName(path).constData());
+    return kExitOk;
+}
+
+int runMove(CommandContext& c) {
+    const QString folder = oneArgument(c.parser, "folder");
+    if (!QFileInfo(folder).isDir()) throw CommandFailure{kExitNotFound, QStringLiteral("No folder %1").arg(folder)};
+    const QString oldFolder = c.session.dataFolder();
+    const bool replace = c.parser.isSet(QStringLiteral("replace"));
+    const auto refusal = [&](MoveOutcome outcome) {
+        // Another installation's data may live there: it is replaced only when asked for.
+        if (outcome == MoveOutcome::FolderHoldsData)
+            return QStringLiteral("The folder '%1' already holds a Keyvale data file; give --replace to replace it "
+                                  "with the data being moved")
+                .arg(folder);
+        const QString text = notMovedText(outcome, folder);
+        return text.isEmpty() ? QStringLiteral("Keyvale's data was not moved") : text;
+    };
+    if (const MoveOutcome refused = checkMoveTarget(oldFolder, folder, replace); refused != MoveOutcome::Moved)
+        throw CommandFailure{kExitRefused, refusal(refused)};
+    // The file is copied with no connection open on it, and nothing here needs one again.
+    c.session.close();
+    MoveResult result;
+    {
+        Progress progress(QStringLiteral("Moving Keyvale's data..."), QFileInfo(databaseFile(oldFolder)).size());
+        result = moveDataFolder({oldFolder, folder, gIniFile, c.session.lock(), replace, progress.callback()});
+    }
+    switch (result.outcome) {
+    case MoveOutcome::Moved:
+        break;
+    case MoveOutcome::CopyFailed:
+        throw *result.error;
+    case MoveOutcome::SettingsNotWritten:
+        throw CommandFailure{kExitFailed, notMovedText(result.outcome, folder)};
+    default:
+        throw CommandFailure{kExitRefused, refusal(result.outcome)};
+    }
+    const bool removed = !c.parser.isSet(QStringLiteral("keep-old")) && removeOldDatabase(oldFolder, gDataFolder);
+    std::fprintf(stderr, "keyvale-cli: %s\n",
+                 (removed ? QStringLiteral("Moved Keyvale to the new location and deleted data from the old location.")
+                          : QStringLiteral("Moved Keyvale to the new location and kept the data in the old location "
+                                           "for backup purposes."))
+                     .toLocal8Bit()
+                     .constData());
     return kExitOk;
 }
 
@@ -544,7 +643,12 @@ int runImport4x(CommandContext& c) {
                               .toUpper();
     if (typed.isEmpty() || typed != file.oldPassword())
         throw CommandFailure{kExitWrongPassword, QStringLiteral("Invalid Password - Import Failed!")};
-    return reportRun(importOldRecords(file, connection(), storedDateNow()));
+    ImportRun run;
+    {
+        Progress progress(QStringLiteral("Importing..."), qMax(0, file.recordCount() - 1)); // the first is the header
+        run = importOldRecords(file, connection(), storedDateNow(), progress.callback());
+    }
+    return reportRun(run);
 }
 
 int runImportDb(CommandContext& c) {
@@ -588,7 +692,12 @@ int runImportDb(CommandContext& c) {
         if (!seen.contains(site.toCaseFolded()))
             throw CommandFailure{kExitNotFound, QStringLiteral("No record for web site '%1' in %2").arg(site, folder)};
     std::sort(bookmarks.begin(), bookmarks.end());
-    return reportRun(importSelectedRows(records, bookmarks, connection()));
+    ImportRun run;
+    {
+        Progress progress(QStringLiteral("Importing..."), bookmarks.size());
+        run = importSelectedRows(records, bookmarks, connection(), progress.callback());
+    }
+    return reportRun(run);
 }
 
 void json(QCommandLineParser& p) {
@@ -648,6 +757,14 @@ const std::vector<Command>& commands() {
          runBackup},
         {"restore", "Replace the database with a checked backup.", "FILE", true, true, [](QCommandLineParser&) {},
          runRestore},
+        {"move", "Move the database to another data folder, and the settings file with it.", "FOLDER", true, true,
+         [](QCommandLineParser& p) {
+             p.addOption(Option(QStringLiteral("keep-old"),
+                                QStringLiteral("Keep the old data file as a backup (it is deleted otherwise).")));
+             p.addOption(Option(QStringLiteral("replace"),
+                                QStringLiteral("Replace a Keyvale data file already in the folder.")));
+         },
+         runMove},
         {"passwd", "Change the master password.", "", true, true, [](QCommandLineParser&) {}, runPasswd},
         {"import-4x", "Import every record of a 4.x data file under IMPORTED DATA.", "FILE", true, true,
          [](QCommandLineParser&) {}, runImport4x},

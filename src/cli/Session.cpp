@@ -24,11 +24,15 @@ Session::Session(const QString& namedFolder, Secrets& secrets) : namedFolder_(na
 
 Session::~Session() {
     // The connection goes before the lock, so that no window opens the file while it is still in use here.
+    close();
+    lock_.reset();
+}
+
+void Session::close() {
     gRsChildData.reset();
     gRsMasterData.reset();
     gRsOptions.reset();
     gDBConnection.reset();
-    lock_.reset();
 }
 
 QString Session::dataFolder() const {

@@ -45,7 +45,12 @@ public:
     // Asks for the master password: three tries on a terminal, one from standard input.
     void logOn();
 
+    // Closes the database, for a command that copies the file; the lock stays.
+    void close();
+
     QString dataFolder() const;
+    // The data folder's lock while a writing command runs (none for a reading one).
+    InstanceLock* lock() const { return lock_.get(); }
 
 private:
     QString namedFolder_;

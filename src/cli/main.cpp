@@ -85,7 +85,11 @@ int run(const QStringList& arguments) {
         return kExitUsage;
     }
     if (parser.isSet(help)) {
-        std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
+        // The parser names the program as it was started; the usage line names the command too.
+        QString text = parser.helpText();
+        const QString usage = QStringLiteral("Usage: ") + arguments[0];
+        if (text.startsWith(usage)) text.replace(0, usage.size(), QStringLiteral("Usage: ") + rest[0]);
+        std::fputs(text.toLocal8Bit().constData(), stdout);
         return kExitOk;
     }
     if (std::strcmp(command->name, "show") == 0 && parser.isSet(QStringLiteral("copy")) &&

@@ -99,6 +99,30 @@ MoveResult moveDataFolder(const DataFolderMove& move) {
     return {pointed ? MoveOutcome::Moved : MoveOutcome::SettingsNotWritten, {}};
 }
 
+QString notMovedText(MoveOutcome outcome, const QString& folder) {
+    switch (outcome) {
+    case MoveOutcome::SameLocation:
+        return QStringLiteral("Cannot move Keyvale data file to the same location.");
+    case MoveOutcome::FolderTooLong:
+        return QStringLiteral("Cannot move Keyvale data file to a folder whose path is longer than %1 "
+                              "characters.\nChoose a folder with a shorter path.")
+            .arg(kIniValueLimit - 1);
+    case MoveOutcome::SameFile:
+        return QStringLiteral("Cannot copy Keyvale to the same folder it resides in.");
+    case MoveOutcome::FolderInUse:
+        return QStringLiteral("Keyvale is already running with the data folder ") + folder +
+               QStringLiteral(".\nClose it before moving Keyvale's data there.");
+    case MoveOutcome::SettingsNotWritten:
+        return QStringLiteral("An error has occured writing INI settings...");
+    case MoveOutcome::Moved:
+    case MoveOutcome::Stopped:
+    case MoveOutcome::FolderHoldsData:
+    case MoveOutcome::CopyFailed:
+        break;
+    }
+    return {};
+}
+
 bool removeOldDatabase(const QString& oldFolder, const QString& newFolder) {
     const QFileInfo oldFile(databaseFile(oldFolder)), newFile(databaseFile(newFolder));
     if (!newFile.isFile() || newFile.size() != oldFile.size() || isSameFile(oldFile.filePath(), newFile.filePath()))

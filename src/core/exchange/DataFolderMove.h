@@ -53,6 +53,10 @@ MoveOutcome checkMoveTarget(const QString& oldFolder, const QString& newFolder, 
 // old file (a copy already finished in the new folder stays there).
 MoveResult moveDataFolder(const DataFolderMove& move);
 
+// What the user is told when the data did not move to `folder`; empty for a failed copy (its error says
+// why) and for outcomes the user chose (the copy stopped, a data file not to be replaced).
+QString notMovedText(MoveOutcome outcome, const QString& folder);
+
 // Deletes the old folder's data file once the moved copy is there and whole; false when it was kept.
 bool removeOldDatabase(const QString& oldFolder, const QString& newFolder);
 

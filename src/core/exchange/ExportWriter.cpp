@@ -91,15 +91,28 @@ QString recordCount(qsizetype n) {
 // One line per record, cells separated by a tab, under a line of captions. A tab or line break inside a
 // cell would split the record, so each becomes one blank.
 QString textLine(const QStringList& cells) {
-    QStringList clean;
-    clean.reserve(cells.size());
-    for (QString cell : cells) {
-        cell.replace(QLatin1String("\r\n"), QLatin1String(" "));
-        for (QChar& c : cell)
-            if (c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n')) c = QLatin1Char(' ');
-        clean.append(cell);
+    // Built in one string, a cell at a time: this runs for every record of an export.
+    qsizetype length = cells.size();
+    for (const QString& cell : cells)
+        length += cell.size();
+    QString line;
+    line.reserve(length);
+    const auto splits = [](QChar c) { return c == u'\t' || c == u'\r' || c == u'\n'; };
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        if (i > 0) line += u'\t';
+        const QString& cell = cells[i];
+        if (std::none_of(cell.begin(), cell.end(), splits)) {
+            line += cell;
+            continue;
+        }
+        for (qsizetype k = 0; k < cell.size(); ++k) {
+            // A carriage return with its line feed is one line break, so one blank.
+            if (cell[k] == u'\r' && k + 1 < cell.size() && cell[k + 1] == u'\n') ++k;
+            line += splits(cell[k]) ? QChar(u' ') : cell[k];
+        }
     }
-    return clean.join(QLatin1Char('\t')) + QLatin1Char('\n');
+    line += u'\n';
+    return line;
 }
 
 // A CSV line: a field holding a comma, a quote or a line break is quoted, its quotes doubled.

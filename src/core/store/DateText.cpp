@@ -3,16 +3,20 @@
 #include "platform/Clock.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QLocale>
 #include <QRegularExpression>
+#include <tuple>
+#include <vector>
 
 namespace kv {
 
 namespace {
 
-// The locale's short date and time, widened where it drops something: the year is written with four
-// digits and the time with its seconds, in the order and with the separators the locale uses.
-QString displayFormat(const QLocale& locale) {
+// The locale's short date and time formats, widened where they drop something: the year is written with
+// four digits and the time with its seconds, in the order and with the separators the locale uses. A date
+// is shown as the date, a blank and the time.
+std::pair<QString, QString> displayFormats(const QLocale& locale) {
     QString date = locale.dateFormat(QLocale::ShortFormat);
     static const QRegularExpression shortYear(QStringLiteral("(?<!y)y{1,3}(?!y)"));
     date.replace(shortYear, QStringLiteral("yyyy"));
@@ -22,7 +26,7 @@ QString displayFormat(const QLocale& locale) {
         static const QRegularExpression minutes(QStringLiteral("([^hHm\\s'])(mm?)"));
         time.replace(minutes, QStringLiteral("\\1\\2\\1ss"));
     }
-    return date + QLatin1Char(' ') + time;
+    return {date, time};
 }
 
 } // namespace
@@ -70,20 +74,40 @@ bool namesZone(const QString& format) {
 QString displayedDate(const QVariant& stored) {
     // Working the format out costs more than using it; it is kept while the locale stays the same.
     thread_local QLocale formatLocale(QLocale::c());
-    thread_local QString format;
+    thread_local QString dateFormat, timeFormat;
     thread_local bool withZone = false;
+    // Formatting is the dearest part of showing a date, and records share days and times of day: each day
+    // and each time is formatted once. The days kept are bounded; the times of a day are bounded by nature.
+    constexpr qsizetype kRememberedDays = 4096;
+    thread_local QHash<QString, QString> days;
+    thread_local std::vector<QString> times;
     const QLocale locale;
-    if (format.isEmpty() || !(locale == formatLocale)) {
+    if (dateFormat.isEmpty() || !(locale == formatLocale)) {
         formatLocale = locale;
-        format = displayFormat(locale);
-        withZone = namesZone(format);
+        std::tie(dateFormat, timeFormat) = displayFormats(locale);
+        withZone = namesZone(dateFormat) || namesZone(timeFormat);
+        days.clear();
+        times.clear();
     }
+    const QString text = stored.toString();
     // The stored time is the clock time the record was saved at, shown as it stands. Unless the zone is
     // written too, it is read as a time of no zone: looking up the local zone's rules would cost more than
     // all the rest, for every date a find or an export shows.
-    const QDateTime when = storedDate(stored.toString(), withZone ? Qt::LocalTime : Qt::UTC);
-    if (!when.isValid()) return stored.toString();
-    return locale.toString(when, format);
+    const QDateTime when = storedDate(text, withZone ? Qt::LocalTime : Qt::UTC);
+    if (!when.isValid()) return text;
+    if (withZone) return locale.toString(when, dateFormat + QLatin1Char(' ') + timeFormat);
+
+    const QString day = text.left(10);
+    auto known = days.constFind(day);
+    if (known == days.constEnd()) {
+        if (days.size() >= kRememberedDays) days.clear();
+        known = days.insert(day, locale.toString(when.date(), dateFormat));
+    }
+    const int second = when.time().msecsSinceStartOfDay() / 1000;
+    if (times.empty()) times.resize(std::size_t(24 * 60 * 60));
+    QString& time = times[std::size_t(second)];
+    if (time.isNull()) time = locale.toString(when.time(), timeFormat);
+    return *known + QLatin1Char(' ') + time;
 }
 
 } // namespace kv

@@ -19,7 +19,7 @@ bool standsAsWord(const QString& cell, qsizetype at, qsizetype length) {
 CellTest testCell(const QString& cell, const FindOptions& o) {
     CellTest result;
     if (o.anyPart) {
-        const qsizetype p = cell.indexOf(o.text, 0, Qt::CaseInsensitive);
+        const qsizetype p = o.finder.indexIn(cell);
         if (p < 0) return result;
         result.candidate = true;
         result.matched = cell.mid(p, o.text.size());
@@ -29,7 +29,7 @@ CellTest testCell(const QString& cell, const FindOptions& o) {
         }
         // The first occurrence is the one offered when nothing better turns up, but a later one that stands
         // as a word makes the cell a match: "Banking Bank" holds the word bank.
-        for (qsizetype at = p; at >= 0; at = cell.indexOf(o.text, at + 1, Qt::CaseInsensitive))
+        for (qsizetype at = p; at >= 0; at = o.finder.indexIn(cell, at + 1))
             if (standsAsWord(cell, at, o.text.size())) {
                 result.match = true;
                 break;

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QStringMatcher>
 
 namespace kv {
 
@@ -21,11 +22,13 @@ inline constexpr int kFindLastField = 8;
 // and either as any match or only as a whole one (the whole cell, or a word standing on its own).
 struct FindOptions {
     FindOptions(const QString& typed, bool anyPartOfField, bool wholeFieldOnly)
-        : text(typed), trimmed(trimBlanks(typed)), anyPart(anyPartOfField), wholeOnly(wholeFieldOnly) {}
+        : text(typed), trimmed(trimBlanks(typed)), anyPart(anyPartOfField), wholeOnly(wholeFieldOnly),
+          finder(typed, Qt::CaseInsensitive) {}
     QString text;    // as typed
     QString trimmed; // blanks removed at both ends
     bool anyPart = false;
     bool wholeOnly = false;
+    QStringMatcher finder; // the text as typed, found anywhere in a cell: prepared once for every cell
 };
 
 struct CellTest {

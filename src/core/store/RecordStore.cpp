@@ -6,7 +6,6 @@
 #include "store/Recordset.h"
 #include "store/Sqlite.h"
 
-#include <QHash>
 
 namespace kv {
 
@@ -92,32 +91,6 @@ void forEachRecord(sql::Connection& connection, const RecordFilter& filter,
             cells[c] = c == kPasswordColumn || c == kPriorPasswordColumn ? decipherField(text) : text;
         }
         if (!visit(cells)) return;
-    }
-}
-
-void scanRecords(sql::Connection& connection, bool withPasswords,
-                 const std::function<bool(qint64 place, const RecordCells&)>& visit) {
-    // The ordered keys come from the index alone; the rows then in table order, so that every page of the
-    // file is read (and decrypted) once.
-    QHash<qint64, qint64> places;
-    {
-        sql::Statement keys(connection, QStringLiteral("SELECT ChildAutoID FROM tblChildData ORDER BY GroupName, Website"));
-        while (keys.step())
-            places.insert(keys.column(0).toLongLong(), places.size());
-    }
-    sql::Statement statement(connection, QStringLiteral("SELECT ChildAutoID, GroupName, Website, UserID, Password, "
-                                                        "Description, DateChanged, PriorUserID, PriorPassword "
-                                                        "FROM tblChildData"));
-    RecordCells cells;
-    while (statement.step()) {
-        for (int c = 0; c < int(cells.size()); ++c) {
-            const bool secret = c == kPasswordColumn || c == kPriorPasswordColumn;
-            if (secret && !withPasswords)
-                cells[c].clear();
-            else
-                cells[c] = secret ? decipherField(statement.column(c).toString()) : statement.column(c).toString();
-        }
-        if (!visit(places.value(cells[kChildAutoIdColumn].toLongLong()), cells)) return;
     }
 }
 

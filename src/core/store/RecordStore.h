@@ -56,12 +56,6 @@ struct RecordFilter {
 void forEachRecord(sql::Connection& connection, const RecordFilter& filter,
                    const std::function<bool(const RecordCells&)>& visit);
 
-// Every record once, in the order the file gives them fastest (which is not the grid's), each with its
-// place in the grid's order (from 0), for work that reads all of them: the passwords are deciphered only
-// when asked for (else they stay empty). `visit` answers false to stop.
-void scanRecords(sql::Connection& connection, bool withPasswords,
-                 const std::function<bool(qint64 place, const RecordCells&)>& visit);
-
 // The group names in order.
 QStringList groupNames(sql::Connection& connection);
 

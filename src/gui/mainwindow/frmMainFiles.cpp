@@ -32,31 +32,14 @@ void information(const QString& text) {
 // Why the data did not move; nothing when the user stopped the copy or would not replace a data file.
 void tellNotMoved(const MoveResult& result, const QString& folder) {
     switch (result.outcome) {
-    case MoveOutcome::SameLocation:
-        information(QStringLiteral("Cannot move Keyvale data file to the same location."));
-        break;
-    case MoveOutcome::FolderTooLong:
-        information(QStringLiteral("Cannot move Keyvale data file to a folder whose path is longer than %1 "
-                                   "characters.\nChoose a folder with a shorter path.")
-                        .arg(kIniValueLimit - 1));
-        break;
-    case MoveOutcome::SameFile:
-        information(QStringLiteral("Cannot copy Keyvale to the same folder it resides in."));
-        break;
-    case MoveOutcome::FolderInUse:
-        information(QStringLiteral("Keyvale is already running with the data folder ") + folder +
-                    QStringLiteral(".\nClose it before moving Keyvale's data there."));
-        break;
     case MoveOutcome::CopyFailed:
         reportCritical(*result.error);
         break;
     case MoveOutcome::SettingsNotWritten:
-        desktop().message(QStringLiteral("An error has occured writing INI settings..."), {}, Buttons::Ok,
-                          Icon::Exclamation);
+        desktop().message(notMovedText(result.outcome, folder), {}, Buttons::Ok, Icon::Exclamation);
         break;
-    case MoveOutcome::Moved:
-    case MoveOutcome::Stopped:
-    case MoveOutcome::FolderHoldsData:
+    default:
+        if (const QString text = notMovedText(result.outcome, folder); !text.isEmpty()) information(text);
         break;
     }
 }
