@@ -1,17 +1,10 @@
 #pragma once
 
+#include "platform/AppPaths.h"
+
 #include <QString>
 
 namespace kv {
-
-// Shared paths, set during start-up. Paths end in "/".
-inline QString gAppPath;    // the program's folder (or the one named by --app-dir / KEYVALE_APP_DIR)
-inline QString gIniFile;    // gSettingsFolder (or gAppPath) + "keyvale.ini"
-inline QString gSettingsFolder; // where the settings file lives; empty means gAppPath
-inline bool gPerUserFolders = false; // an installed copy: settings and data in the user's own folders
-inline QString gDataFolder; // the data folder as stored in the settings file
-inline QString gWinDir;     // where the about box looks for its tune: the program's folder on this platform
-inline QString gHelpFile;   // the help pages
 
 // Texts shown by the splash, the status bar and the about box.
 inline QString gVersionText;

@@ -1,7 +1,7 @@
 #include "store/Options.h"
 
 #include "platform/Error.h"
-#include "access/modKeyvale.h"
+#include "platform/AppPaths.h"
 #include "store/modDBstuff.h"
 
 #include <cmath>

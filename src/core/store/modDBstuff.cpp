@@ -1,6 +1,6 @@
 #include "store/modDBstuff.h"
 
-#include "access/modKeyvale.h"
+#include "platform/AppPaths.h"
 #include "store/Schema.h"
 
 namespace kv {
