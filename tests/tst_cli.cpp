@@ -1,11 +1,13 @@
 // keyvale-cli as a user runs it: the built program on a temporary data folder, the master password on
 // standard input, the database checked with the core's own reader.
+#include "access/modKeyvale.h"
+#include "exchange/CsvExport.h"
 #include "exchange/ExportWriter.h"
 #include "platform/InstanceLock.h"
-#include "access/modKeyvale.h"
 #include "store/Cipher.h"
 #include "store/DateText.h"
 #include "store/RecordStore.h"
+#include "store/Recordset.h"
 #include "store/Sqlite.h"
 #include "store/modDBstuff.h"
 #include "support/OldKeyvaleWriter.h"
@@ -17,6 +19,8 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
 
 #include <poll.h>
 #include <pty.h>
@@ -210,6 +214,16 @@ private slots:
         QCOMPARE(test::fileBytes(exported), test::fileBytes(expected));
         QCOMPARE(QFile::permissions(exported) & (QFileDevice::ReadGroup | QFileDevice::ReadOther),
                  QFileDevice::Permissions());
+        // The CSV export is the window's, and leaves the passwords out unless asked for.
+        const QString csv = out.filePath("all.csv"), expectedCsv = out.filePath("expected.csv");
+        r = f.run({"export", "--csv", "-o", csv, "--password-stdin"});
+        QCOMPARE(r.code, 0);
+        {
+            Recordset records(sql::Connection::open(f.folder.database(), kDatabasePassword), kSelectChildData);
+            QVERIFY(exportCsvRecords(records, ExportRows::All, {}, false, expectedCsv));
+        }
+        QCOMPARE(test::fileBytes(csv), test::fileBytes(expectedCsv));
+        QVERIFY(!test::fileBytes(csv).contains("sw0rdfish"));
 
         r = f.run({"rm", "mail.example", "--password-stdin"});
         QCOMPARE(r.code, 0);
@@ -273,6 +287,13 @@ private slots:
             << QStringList{"move", "%APP%other", "--password-stdin"} << master << "otherlock" << 5
             << "Keyvale is already running with the data folder %APP%other. Close it before moving Keyvale's data "
                "there.";
+        QTest::newRow("import of a file that is not CSV")
+            << QStringList{"import-csv", "%APP%import.csv", "--password-stdin"} << master << "binary" << 5
+            << "This is not a CSV file: it holds binary data. Nothing was imported.";
+        // A file without a header line: its first record is not repeated back, password and all.
+        QTest::newRow("import without a password column")
+            << QStringList{"import-csv", "%APP%import.csv", "--password-stdin"} << master << "headerless" << 5
+            << "The file has no column of passwords. Nothing was imported; name its columns with --map (see --help).";
         QTest::newRow("generator length") << QStringList{"generate", "--length", "16"} << QByteArray() << "" << 2
                                           << "Please select 6 to 15 characters!";
     }
@@ -304,6 +325,10 @@ private slots:
             damaged.replace(1024, 4096, QByteArray(4096, '\x5a'));
             QVERIFY(test::writeFile(f.path() + "bad/keyvale.bak", damaged));
         }
+        if (setUp == "binary")
+            QVERIFY(test::writeFile(f.path() + "import.csv", QByteArray("name,url\0\x01\x02\n", 12)));
+        if (setUp == "headerless")
+            QVERIFY(test::writeFile(f.path() + "import.csv", "www.bank.example,ann," + kMaster + "\n"));
         if (setUp == "rules") {
             auto db = sql::Connection::open(f.folder.database(), kDatabasePassword);
             db->execute("delete from tbladmin");
@@ -391,12 +416,50 @@ private slots:
         r = f.run({"import-4x", f.path() + "old/keyvale", "--password-stdin"}, kMaster + "\noldpw\n");
         QCOMPARE(r.code, 0);
 
-        const std::vector<RecordCells> rows = f.stored();
+        std::vector<RecordCells> rows = f.stored();
         QCOMPARE(rows.size(), std::size_t(3));
         QCOMPARE(rows[1][kGroupNameColumn], QStringLiteral("IMPORTED DATA"));
         QCOMPARE(rows[1][kPasswordColumn], QStringLiteral("pw1"));
         QCOMPARE(rows[2][kWebsiteColumn], QStringLiteral("www.three.example"));
         QCOMPARE(rows[2][kPasswordColumn], QStringLiteral("pw-www.three.example"));
+
+        // A browser's export, into a group that differs in letter case from the one there: the record already
+        // stored is skipped, the other is added under the existing group, quoting undone.
+        const QString browser = f.path() + "browser.csv";
+        QVERIFY(test::writeFile(browser,
+                                "name,url,username,password,note\r\n"
+                                "One,www.one.example,,dup,\r\n"
+                                "Shop,https://shop.example/login,\"carl, jr\",\"s3\"\"cret\",\"two\nlines\"\r\n"));
+        r = f.run({"import-csv", browser, "--group", "BANK", "--password-stdin"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.err, QStringLiteral("keyvale-cli: Keyvale successfully imported 1 record.\n"
+                                       "keyvale-cli: 1 record was already in Keyvale (same group, web site and user "
+                                       "ID) and skipped.\n"));
+        // The same file by title into the default group; then columns a file names its own way, chosen by
+        // name and by number.
+        QCOMPARE(f.run({"import-csv", browser, "--title-as-site", "--password-stdin"}).code, 0);
+        const QString own = f.path() + "own.csv";
+        QVERIFY(test::writeFile(own, "Site;Login;Secret\nmap.example;dan;pw9\n"));
+        QCOMPARE(f.run({"import-csv", own, "--password-stdin"}).code, 5);
+        r = f.run({"import-csv", own, "--map", "url=site,user-id=2", "--map", "password=SECRET", "--password-stdin"});
+        QCOMPARE(r.code, 0);
+
+        qint64 lastBefore = 0;
+        for (const RecordCells& c : rows)
+            lastBefore = qMax(lastBefore, c[kChildAutoIdColumn].toLongLong());
+        QList<QStringList> imported;
+        for (const RecordCells& c : f.stored())
+            if (c[kChildAutoIdColumn].toLongLong() > lastBefore)
+                imported.append({c[kGroupNameColumn], c[kWebsiteColumn], c[kUserIdColumn], c[kPasswordColumn],
+                                 c[kDescriptionColumn]});
+        std::sort(imported.begin(), imported.end());
+        const QList<QStringList> expected{
+            {"Bank", "https://shop.example/login", "carl, jr", "s3\"cret", "two\nlines"},
+            {"Imported", "One", "", "dup", ""},
+            {"Imported", "Shop", "carl, jr", "s3\"cret", "two\nlines"},
+            {"Imported", "map.example", "dan", "pw9", ""},
+        };
+        QCOMPARE(imported, expected);
     }
 
     // On a terminal the master password is asked three times without echo, then the command gives up.

@@ -1,9 +1,15 @@
 #include "cli/Commands.h"
 
+#include "access/PasswordGenerator.h"
+#include "access/modAdmin.h"
+#include "access/modKeyvale.h"
 #include "cli/Output.h"
 #include "cli/Progress.h"
 #include "cli/Secrets.h"
 #include "cli/Session.h"
+#include "exchange/CsvExport.h"
+#include "exchange/CsvImport.h"
+#include "exchange/CsvReader.h"
 #include "exchange/DataFileCopy.h"
 #include "exchange/DataFolderMove.h"
 #include "exchange/ExportWriter.h"
@@ -12,16 +18,13 @@
 #include "exchange/OtherDatabase.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
-#include "access/modAdmin.h"
-#include "access/modKeyvale.h"
 #include "store/Cipher.h"
 #include "store/DateText.h"
+#include "store/FindMatch.h"
 #include "store/RecordStore.h"
 #include "store/Recordset.h"
 #include "store/Schema.h"
 #include "store/modDBstuff.h"
-#include "store/FindMatch.h"
-#include "access/PasswordGenerator.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -429,9 +432,10 @@ int runGenerate(CommandContext& c) {
 
 int runExport(CommandContext& c) {
     const QCommandLineParser& p = c.parser;
-    if (p.isSet(QStringLiteral("html")) && p.isSet(QStringLiteral("text")))
-        throw CommandFailure{kExitUsage, QStringLiteral("Choose --html or --text")};
     const bool text = p.isSet(QStringLiteral("text"));
+    const bool csv = p.isSet(QStringLiteral("csv"));
+    if (int(p.isSet(QStringLiteral("html"))) + int(text) + int(csv) > 1)
+        throw CommandFailure{kExitUsage, QStringLiteral("Choose one of --html, --text and --csv")};
     const bool withPasswords = p.isSet(QStringLiteral("with-passwords"));
     QString path = p.value(QStringLiteral("output"));
     if (path.isEmpty()) {
@@ -439,7 +443,23 @@ int runExport(CommandContext& c) {
         if (!QDir().mkpath(folder))
             throw CommandFailure{kExitFailed, QStringLiteral("Could not Create Destination Folder. (%1)").arg(folder)};
         QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        path = folder + (text ? QStringLiteral("/ExportAsciiAll.txt") : QStringLiteral("/ExportHTMLall.htm"));
+        path = folder + (csv    ? QStringLiteral("/ExportCSVall.csv")
+                         : text ? QStringLiteral("/ExportAsciiAll.txt")
+                                : QStringLiteral("/ExportHTMLall.htm"));
+    }
+    const auto reportExported = [&](qint64 count) {
+        std::fprintf(stderr, "keyvale-cli: %lld records exported to %s\n", count, QFile::encodeName(path).constData());
+        return kExitOk;
+    };
+    if (csv) {
+        // The window's CSV export of every row, in the grid's order.
+        if (!gDBConnection) throw noObject();
+        Recordset records(gDBConnection, kSelectChildData);
+        {
+            Progress progress(QStringLiteral("Exporting..."), records.recordCount());
+            exportCsvRecords(records, ExportRows::All, {}, withPasswords, path, progress.callback());
+        }
+        return reportExported(records.recordCount());
     }
     // The columns the window exports, in its order: the password only when asked for.
     std::vector<int> columns{kGroupNameColumn, kWebsiteColumn, kUserIdColumn};
@@ -466,8 +486,7 @@ int runExport(CommandContext& c) {
         },
         QStringLiteral("Exporting..."));
     file.finish();
-    std::fprintf(stderr, "keyvale-cli: %lld records exported to %s\n", count, QFile::encodeName(path).constData());
-    return kExitOk;
+    return reportExported(count);
 }
 
 int runDbInfo(CommandContext& c) {
@@ -700,6 +719,85 @@ int runImportDb(CommandContext& c) {
     return reportRun(run);
 }
 
+// ---- CSV import
+
+// The fields --map names, and the columns of a file they take.
+struct MappedField {
+    const char* key;
+    int CsvColumns::*column;
+};
+constexpr MappedField kMappedFields[] = {
+    {"group", &CsvColumns::group},    {"url", &CsvColumns::url},           {"title", &CsvColumns::title},
+    {"user-id", &CsvColumns::userId}, {"password", &CsvColumns::password}, {"description", &CsvColumns::description},
+};
+
+// The columns the file's first line gives the fields, changed where --map names others: FIELD=COLUMN pairs,
+// a column by its name in the first line (letter case and blanks around it do not matter) or its number
+// from 1. The first line is never repeated back: a file without one holds a record there.
+CsvColumns csvColumns(const QString& path, const QStringList& maps) {
+    const CsvPreview preview = previewCsv(path, 0);
+    CsvColumns columns = preview.recognised.columns;
+    for (const QString& map : maps) {
+        for (const QString& pair : map.split(QLatin1Char(','))) {
+            const qsizetype equals = pair.indexOf(QLatin1Char('='));
+            const QString key = pair.left(equals).trimmed(), name = pair.mid(equals + 1).trimmed();
+            const MappedField* field = nullptr;
+            for (const MappedField& f : kMappedFields)
+                if (key == QLatin1String(f.key)) field = &f;
+            if (equals < 0 || !field || name.isEmpty())
+                throw CommandFailure{kExitUsage, QStringLiteral("--map takes FIELD=COLUMN pairs, FIELD one of group, "
+                                                                "url, title, user-id, password, description")};
+            bool isNumber = false;
+            const int number = name.toInt(&isNumber);
+            int column = isNumber && number >= 1 && number <= preview.header.size() ? number - 1 : -1;
+            for (int c = 0; !isNumber && column < 0 && c < preview.header.size(); ++c)
+                if (preview.header[c].trimmed().compare(name, Qt::CaseInsensitive) == 0) column = c;
+            if (column < 0)
+                throw CommandFailure{kExitUsage, QStringLiteral("No column '%1' in the file's first line").arg(name)};
+            columns.*field->column = column;
+        }
+    }
+    return columns;
+}
+
+int runImportCsv(CommandContext& c) {
+    const QCommandLineParser& p = c.parser;
+    const QString path = oneArgument(p, "CSV file");
+    CsvImportOptions options;
+    options.siteFrom = p.isSet(QStringLiteral("title-as-site")) ? SiteFrom::Title : SiteFrom::Url;
+    if (p.isSet(QStringLiteral("group"))) options.group = p.value(QStringLiteral("group")).trimmed();
+    if (options.group.isEmpty())
+        throw CommandFailure{kExitUsage, QStringLiteral("Please enter the group for records without one.")};
+    const QString duplicates = p.value(QStringLiteral("duplicates"));
+    if (duplicates != QLatin1String("skip") && duplicates != QLatin1String("add"))
+        throw CommandFailure{kExitUsage, QStringLiteral("--duplicates is skip or add")};
+    options.addDuplicates = duplicates == QLatin1String("add");
+    if (QFile file(path); !QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        throw CommandFailure{kExitNotFound, QStringLiteral("Cannot read %1").arg(path)};
+
+    CsvImport run;
+    try {
+        options.columns = csvColumns(path, p.values(QStringLiteral("map")));
+        // Without them every record would be stored blank where it matters most.
+        const auto missing = [](const QString& what) {
+            return CommandFailure{kExitRefused, QStringLiteral("The file has no column of %1. Nothing was imported; "
+                                                               "name its columns with --map (see --help).")
+                                                    .arg(what)};
+        };
+        if (options.columns->password < 0) throw missing(QStringLiteral("passwords"));
+        if (options.columns->url < 0 && options.columns->title < 0)
+            throw missing(QStringLiteral("web sites (URL or title)"));
+        Progress progress(QStringLiteral("Importing..."), QFileInfo(path).size());
+        run = importCsvFile(path, connection(), options, storedDateNow(), progress.callback());
+    } catch (const CsvError& e) {
+        throw CommandFailure{kExitRefused, e.message() + QStringLiteral(" Nothing was imported.")};
+    }
+    if (run.error) throw *run.error;
+    for (const QString& line : csvImportSummary(run, options.addDuplicates).split(QLatin1Char('\n')))
+        std::fprintf(stderr, "keyvale-cli: %s\n", line.toLocal8Bit().constData());
+    return kExitOk;
+}
+
 void json(QCommandLineParser& p) {
     p.addOption(Option(QStringLiteral("json"), QStringLiteral("Print one JSON document.")));
 }
@@ -743,10 +841,13 @@ const std::vector<Command>& commands() {
          [](QCommandLineParser& p) { defineRecordFields(p, false); }, runEdit},
         {"rm", "Delete a record.", "SITE", true, true, groupFilter, runRm},
         {"generate", "Print a generated password.", "", false, false, defineGenerator, runGenerate},
-        {"export", "Export every record to HTML (the default) or text.", "", false, true,
+        {"export", "Export every record to HTML (the default), text or CSV.", "", false, true,
          [](QCommandLineParser& p) {
              p.addOption(Option(QStringLiteral("html"), QStringLiteral("HTML through the template.")));
              p.addOption(Option(QStringLiteral("text"), QStringLiteral("Plain text.")));
+             p.addOption(Option(QStringLiteral("csv"),
+                                QStringLiteral("CSV under the header Group,Web Site,User ID,Password,Description,"
+                                               "Date Changed.")));
              p.addOption(Option(QStringLiteral("with-passwords"), QStringLiteral("Include the Password column.")));
              p.addOption(Option({QStringLiteral("o"), QStringLiteral("output")},
                                 QStringLiteral("The file (default: the Exports folder)."), QStringLiteral("FILE")));
@@ -775,6 +876,27 @@ const std::vector<Command>& commands() {
              p.addOption(Option(QStringLiteral("all"), QStringLiteral("Import every record.")));
          },
          runImportDb},
+        {"import-csv", "Import the records of a CSV file, as password managers and browsers export them.", "FILE", true,
+         true,
+         [](QCommandLineParser& p) {
+             p.addOption(
+                 Option(QStringLiteral("group"),
+                        QStringLiteral("The group for records the file gives none (default %1).").arg(kCsvDefaultGroup),
+                        QStringLiteral("G")));
+             p.addOption(Option(QStringLiteral("title-as-site"),
+                                QStringLiteral("Take the web site from the title, and from the URL where the title is "
+                                               "empty (the default is the other way round).")));
+             p.addOption(Option(QStringLiteral("duplicates"),
+                                QStringLiteral("skip (the default) or add the records already stored under the same "
+                                               "group, web site and user ID."),
+                                QStringLiteral("skip|add"), QStringLiteral("skip")));
+             p.addOption(Option(QStringLiteral("map"),
+                                QStringLiteral("Choose columns yourself: FIELD=COLUMN pairs separated by commas, FIELD "
+                                               "one of group, url, title, user-id, password, description, COLUMN a "
+                                               "name in the file's first line or a number from 1."),
+                                QStringLiteral("PAIRS")));
+         },
+         runImportCsv},
     };
     return all;
 }

@@ -23,7 +23,7 @@ void fail(const QString& line) {
 QString overview() {
     QString text = QStringLiteral("Usage: keyvale-cli COMMAND [options] [arguments]\n\nCommands:\n");
     for (const Command& c : commands())
-        text += QStringLiteral("  %1%2\n").arg(QString::fromLatin1(c.name).leftJustified(10), QLatin1String(c.summary));
+        text += QStringLiteral("  %1%2\n").arg(QString::fromLatin1(c.name).leftJustified(12), QLatin1String(c.summary));
     text += QStringLiteral(
         "\nEvery command takes --app-dir DIR (or KEYVALE_APP_DIR), --password-stdin and --help.\n"
         "Exit codes: 0 done, 1 failed (files, database), 2 bad usage, 3 wrong master password,\n"
