@@ -231,7 +231,8 @@ private slots:
         const QJsonArray left = QJsonDocument::fromJson(r.out.toUtf8()).array();
         QCOMPARE(left.size(), 1);
         QCOMPARE(left[0].toObject().value("site").toString(), QStringLiteral("www.bank.example"));
-        r = f.run({"groups", "--password-stdin"});
+        // The options every command takes may stand before its name too.
+        r = f.run({"--app-dir", "%APP%", "--password-stdin", "groups"});
         QCOMPARE(r.out, QStringLiteral("Bank\t1\nMail\t0\n"));
     }
 

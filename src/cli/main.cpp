@@ -25,7 +25,8 @@ QString overview() {
     for (const Command& c : commands())
         text += QStringLiteral("  %1%2\n").arg(QString::fromLatin1(c.name).leftJustified(12), QLatin1String(c.summary));
     text += QStringLiteral(
-        "\nEvery command takes --app-dir DIR (or KEYVALE_APP_DIR), --password-stdin and --help.\n"
+        "\nEvery command takes --app-dir DIR (or KEYVALE_APP_DIR), --password-stdin and --help; the first two\n"
+        "may also stand before the command.\n"
         "Exit codes: 0 done, 1 failed (files, database), 2 bad usage, 3 wrong master password,\n"
         "4 not found, 5 refused (nothing was changed).\n");
     return text;
@@ -43,7 +44,34 @@ bool haveDisplay() {
            qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
 }
 
-int run(const QStringList& arguments) {
+// "keyvale-cli --app-dir DIR ls" reads as "keyvale-cli ls --app-dir DIR": the options every command takes may
+// stand before the command's name too.
+QStringList commandFirst(QStringList arguments) {
+    QStringList leading;
+    while (arguments.size() > 1) {
+        const QString& a = arguments[1];
+        if (a == QLatin1String("--app-dir") && arguments.size() > 2) {
+            leading << arguments.takeAt(1);
+            leading << arguments.takeAt(1);
+        } else if (a.startsWith(QLatin1String("--app-dir=")) || a == QLatin1String("--password-stdin")) {
+            leading << arguments.takeAt(1);
+        } else {
+            break;
+        }
+    }
+    if (arguments.size() < 2) return arguments;
+    for (int i = 0; i < leading.size(); ++i) arguments.insert(2 + i, leading[i]);
+    return arguments;
+}
+
+// Qt's own warnings (a missing runtime folder, say) are not for the user of a command: the command reports
+// its failures itself, one line each.
+void quietQt(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
+int run(const QStringList& given) {
+    const QStringList arguments = commandFirst(given);
     if (arguments.size() < 2 || arguments[1] == QLatin1String("--help") || arguments[1] == QLatin1String("-h")) {
         std::fputs(overview().toLocal8Bit().constData(), arguments.size() < 2 ? stderr : stdout);
         return arguments.size() < 2 ? kExitUsage : kExitOk;
@@ -129,6 +157,7 @@ int main(int argc, char* argv[]) {
     else
         app = std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Keyvale"));
+    qInstallMessageHandler(quietQt);
     ConsoleDesktop desktop;
     kv::setDesktop(&desktop);
     const int code = run(QCoreApplication::arguments());
