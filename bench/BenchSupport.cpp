@@ -1,4 +1,3 @@
-// keyvale_gui
 #include "BenchSupport.h"
 
 #include "access/modKeyvale.h"

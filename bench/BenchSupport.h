@@ -1,4 +1,3 @@
-// keyvale_gui
 #pragma once
 
 // What every benchmark of keyvale-bench shares: a desktop that answers without a window, a database built

@@ -1,4 +1,3 @@
-// keyvale_gui
 // Backup and restore at scale: the backup (holding the database still and copying it) and the check
 // of a backup before a restore, each beside a plain copy of the same file with a flush, and the process's
 // peak memory, which must not grow with the file.

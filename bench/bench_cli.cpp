@@ -1,4 +1,3 @@
-// keyvale_gui
 // keyvale-cli as a script runs it: whole processes from start to exit, log-on included, on a database of
 // the measured size. A search that finds nothing reads every record; the export writes every record.
 
@@ -56,6 +55,10 @@ int measureCli(const QString& folder, int records) {
                                             folder + QStringLiteral("/export.txt")});
     if (exported < 0) return 1;
     report("cli_export", records, exported, "s");
+    const double csv = runCli(folder, {QStringLiteral("export"), QStringLiteral("--csv"), QStringLiteral("-o"),
+                                       folder + QStringLiteral("/export.csv")});
+    if (csv < 0) return 1;
+    report("cli_export_csv", records, csv, "s");
     report("cli_peak_rss", records, childPeakMegabytes(), "MB");
     return 0;
 }

@@ -1,4 +1,3 @@
-// keyvale_gui
 // CSV at scale: every record exported to CSV with its password, and a CSV file of as many records imported
 // into an empty database; each in a process of its own, with its peak memory.
 

@@ -1,4 +1,3 @@
-// keyvale_gui
 // Find and export at scale, through the main window as a user runs them, beside one plain read of every
 // record (the floor any command that looks at all records stands on). Each export runs in a process of its
 // own, so that its peak memory is its own.

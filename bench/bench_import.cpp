@@ -1,4 +1,3 @@
-// keyvale_gui
 // The imports at scale: a 4.x data file of many records into a database of as many, and a tenth of another
 // database's records selected in the import window and imported; with the process's peak memory.
 

@@ -1,4 +1,3 @@
-// keyvale_gui
 // The main window at scale: how long it takes to show its first page, to scroll to the last record and to
 // switch to one group, and the process's peak memory.
 

@@ -1,4 +1,3 @@
-// keyvale_gui
 // Choosing rows in the records grid at scale, as the keyboard and the row selectors do it: Ctrl+A over
 // every row, a Shift+click on the last row selector after a click on the first, and Shift+Space over a
 // column of cells selected from the first row to the last. Each is timed up to the repainted grid, with the

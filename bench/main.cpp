@@ -1,4 +1,3 @@
-// keyvale_gui
 // Scale benchmark: for every registered suite and each of its sizes, builds a database of that many
 // records and measures it in a fresh process. One line per figure: "<measure> <records> <value> <unit>".
 //   keyvale-bench                 every suite at its default sizes

@@ -1,4 +1,3 @@
-// keyvale_gui
 #pragma once
 
 // Drives a records grid as a user would (clicks in cells, typing, keys), and the main window over a temporary
