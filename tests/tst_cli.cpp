@@ -489,7 +489,7 @@ private slots:
         t.type(kMaster + "\n");
         QCOMPARE(t.exitCode(), 0);
         QVERIFY2(t.seen.contains("\rkeyvale-cli: Exporting... 100%\r"), t.seen.constData());
-        QVERIFY2(t.seen.endsWith("keyvale-cli: 1 records exported to " + QFile::encodeName(out.filePath("all.txt")) +
+        QVERIFY2(t.seen.endsWith("keyvale-cli: 1 record exported to " + QFile::encodeName(out.filePath("all.txt")) +
                                  "\r\n"),
                  t.seen.constData());
     }

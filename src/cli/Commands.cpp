@@ -448,7 +448,8 @@ int runExport(CommandContext& c) {
                                 : QStringLiteral("/ExportHTMLall.htm"));
     }
     const auto reportExported = [&](qint64 count) {
-        std::fprintf(stderr, "keyvale-cli: %lld records exported to %s\n", count, QFile::encodeName(path).constData());
+        std::fprintf(stderr, "keyvale-cli: %lld %s exported to %s\n", count, count == 1 ? "record" : "records",
+                     QFile::encodeName(path).constData());
         return kExitOk;
     };
     if (csv) {
@@ -637,7 +638,7 @@ QString requiredSecret(Secrets& secrets, const QString& prompt, const QString& w
 
 int reportRun(const ImportRun& run) {
     if (run.error) throw *run.error;
-    std::fprintf(stderr, "keyvale-cli: %d records imported\n", run.imported);
+    std::fprintf(stderr, "keyvale-cli: %d %s imported\n", run.imported, run.imported == 1 ? "record" : "records");
     if (!run.skipped.isEmpty()) {
         QStringList numbers;
         for (const int n : run.skipped)
