@@ -4,7 +4,7 @@
 // as a user would have it, the figures' output, and the registry of suites. A suite registers itself from
 // its own file with KV_BENCH_SUITE, so adding one needs no edit elsewhere.
 
-#include "platform/Desktop.h"
+#include "platform/QuietDesktop.h"
 
 #include <QString>
 #include <functional>
@@ -15,23 +15,10 @@ namespace kv::bench {
 inline constexpr int kGroups = 50;
 
 // Answers every prompt without a window, so that nothing waits for a user: OK, No, cancel.
-class SilentDesktop final : public Desktop {
+class SilentDesktop final : public QuietDesktop {
 public:
     Answer message(const QString& text, const QString&, Buttons buttons, Icon) override;
-    std::optional<QString> input(const QString&, const QString&, const QString&, Echo) override {
-        return std::nullopt;
-    }
     QString browseForFolder(QObject*, const QString&, const QString&) override { return folderAnswer; }
-    bool openUrl(const QString&) override { return false; }
-    bool openFolder(const QString&) override { return false; }
-    bool startDetached(const QString&, const QStringList&) override { return false; }
-    void playSound(const QString&, bool) override {}
-    void playTune(const QString&) override {}
-    void stopTune() override {}
-    void beep() override {}
-    void setClipboardText(const QString&) override {}
-    void clearClipboardText() override {}
-    void endApplication() override {}
     QString folderAnswer; // what the folder picker returns
     Answer yesNoAnswer = Answer::No;
 };
