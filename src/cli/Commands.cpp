@@ -230,9 +230,12 @@ std::optional<QString> recordPassword(const QCommandLineParser& p, Secrets& secr
     return password;
 }
 
+// Standard error may end up in a log or a mail, so the characters of a password are not quoted there.
 void refuseUnstorable(const QString& value, const QString& what) {
-    const QString refusal = unstorableRefusal(value, what);
-    if (!refusal.isEmpty()) throw CommandFailure{kExitRefused, refusal};
+    if (unstorableRefusal(value, what).isEmpty()) return;
+    throw CommandFailure{kExitRefused, QStringLiteral("The ") + what +
+                                           QStringLiteral(" contains characters that Keyvale can not store (only "
+                                                          "Western European text can be stored)")};
 }
 
 // Makes sure the group exists, creating it only when asked to.
