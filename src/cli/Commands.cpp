@@ -127,7 +127,7 @@ RecordCells namedRecord(const QString& site, const std::optional<QString>& group
 }
 
 std::unique_ptr<Recordset> recordById(const QString& id) {
-    auto rs = openRecordset(QStringLiteral("Select * from tblChildData Where ChildAutoID = ?"), {id.toLongLong()});
+    auto rs = openRecordset(QStringLiteral("Select %1 from tblChildData Where ChildAutoID = ?").arg(kRecordFieldList), {id.toLongLong()});
     rs->moveFirst();
     return rs;
 }
@@ -150,16 +150,15 @@ void scanAllRecords(const std::function<bool(qint64 place, const Recordset::Scan
 // A record's field as the grid shows it: passwords deciphered, the date in the user's form.
 QString shownField(const Recordset::ScanRow& row, int column) {
     const QVariant stored = row.field(column);
-    if (column == kPasswordColumn || column == kPriorPasswordColumn) return decipherField(stored.toString());
     if (column == kDateChangedColumn) return displayedDate(stored);
-    return stored.toString();
+    return gRecordCodec.clearText(row.field(kChildAutoIdColumn).toLongLong(), column, stored);
 }
 
 RecordCells recordCells(const Recordset::ScanRow& row) {
     RecordCells cells;
+    const qint64 record = row.field(kChildAutoIdColumn).toLongLong();
     for (int c = 0; c < int(cells.size()); ++c)
-        cells[c] = c == kPasswordColumn || c == kPriorPasswordColumn ? decipherField(row.field(c).toString())
-                                                                     : row.field(c).toString();
+        cells[c] = gRecordCodec.clearText(record, c, row.field(c));
     return cells;
 }
 
@@ -262,7 +261,7 @@ int runAdd(CommandContext& c) {
     refuseUnstorable(cells[kPasswordColumn], QStringLiteral("password"));
     sql::Transaction transaction(connection());
     requireGroup(cells[kGroupNameColumn], p.isSet(QStringLiteral("create-group")));
-    auto rs = openRecordset(QStringLiteral("Select * from tblChildData Where ChildAutoID = ?"), {-1});
+    auto rs = openRecordset(QStringLiteral("Select %1 from tblChildData Where ChildAutoID = ?").arg(kRecordFieldList), {-1});
     storeNewRecord(*rs, cells);
     transaction.commit();
     if (p.isSet(QStringLiteral("generate"))) printText(cells[kPasswordColumn] + QLatin1Char('\n'));
@@ -396,7 +395,7 @@ int runSearch(CommandContext& c) {
     // them in it, so that a search that finds nothing reads each record once and nothing more.
     std::vector<RecordCells> matches;
     {
-        sql::Statement all(connection(), QStringLiteral("SELECT * FROM tblChildData"));
+        sql::Statement all(connection(), QStringLiteral("SELECT %1 FROM tblChildData").arg(kRecordFieldList));
         const Recordset::ScanRow row(all, 0);
         while (all.step())
             for (const int column : columns)
@@ -694,7 +693,7 @@ int runImportDb(CommandContext& c) {
     }
     const QString typed = requiredSecret(c.secrets, QStringLiteral("Password of the other database: "),
                                          QStringLiteral("other database's password"));
-    if (typed.toUpper() != other->masterPassword())
+    if (!other->opensWith(typed))
         throw CommandFailure{kExitWrongPassword, QStringLiteral("Invalid Password!")};
     // The rows in the other database's order; every site named must be there.
     Recordset& records = other->records();
@@ -718,7 +717,7 @@ int runImportDb(CommandContext& c) {
     ImportRun run;
     {
         Progress progress(QStringLiteral("Importing..."), bookmarks.size());
-        run = importSelectedRows(records, bookmarks, connection(), progress.callback());
+        run = importSelectedRows(records, other->codec(), bookmarks, connection(), progress.callback());
     }
     return reportRun(run);
 }

@@ -85,7 +85,7 @@ bool LoadMasterPassword() {
                 return false; // start-up ends the program
             }
             gFirstRun = true;
-        } else {
+        } else if (!gRecordCodec.isProtected()) {
             auto read = [&rs](const char* name) {
                 return decipherField(rs->field(QString::fromLatin1(name)).toString()).trimmed();
             };
@@ -120,12 +120,82 @@ bool SaveMasterPassword() {
     }
 }
 
+namespace {
+
+// Unlocks the records with a key `unwrap` gives; false when it gives none. A damaged key table is reported.
+bool unlockRecords(const std::function<std::shared_ptr<const SecretKey>()>& unwrap) {
+    try {
+        auto key = unwrap();
+        if (!key) return false;
+        gRecordCodec = RecordCodec::protectedWith(std::move(key));
+        return true;
+    } catch (const Error& e) {
+        reportCritical(e);
+        return false;
+    }
+}
+
+// Reads the shared recordsets again: their cached rows hold the values as they were stored before.
+void requerySharedRecordsets() {
+    for (auto* rs : {gRsChildData.get(), gRsOptions.get()})
+        if (rs) rs->requery();
+}
+
+} // namespace
+
 bool MasterPasswordMatches(const QString& typed) {
-    return typed.toUpper() == gMasterPassword;
+    if (!gRecordCodec.isProtected()) return typed.toUpper() == gMasterPassword;
+    return unlockRecords([&] { return unwrapWithMasterPassword(*gDBConnection, typed); });
+}
+
+bool RecoveryAnswerMatches(const QString& question, const QString& answer) {
+    // The stored answer lost its blanks when it was read: the typed one goes without them too.
+    if (!gRecordCodec.isProtected())
+        return answer.trimmed() == gRecoveryAnswer.trimmed() && question == gRecoveryQuestion;
+    return unlockRecords([&] { return unwrapWithRecoveryAnswer(*gDBConnection, question, answer); });
+}
+
+void LockRecords() {
+    gRecordCodec.lock();
+}
+
+ProtectionChange SetDatabaseProtected(bool on, const QString& typedPassword, const ConversionProgress& progress) {
+    if (!gDBConnection) throw noObject();
+    if (on == gRecordCodec.isProtected()) return ProtectionChange::Changed;
+    if (!on) {
+        const auto key = unwrapWithMasterPassword(*gDBConnection, typedPassword);
+        if (!key) return ProtectionChange::WrongPassword;
+        if (!unprotectDatabase(*gDBConnection, *key, progress)) return ProtectionChange::Cancelled;
+        gRecordCodec = RecordCodec();
+        requerySharedRecordsets();
+        // The plain form keeps the password and the recovery values for the comparisons.
+        LoadMasterPassword();
+        return ProtectionChange::Changed;
+    }
+    if (typedPassword.toUpper() != gMasterPassword) return ProtectionChange::WrongPassword;
+    auto key = protectDatabase(*gDBConnection, typedPassword, gRecoveryQuestion, gRecoveryAnswer, progress);
+    if (!key) return ProtectionChange::Cancelled;
+    gRecordCodec = RecordCodec::protectedWith(std::move(key));
+    requerySharedRecordsets();
+    // Only the wraps know them now.
+    wipeText(gMasterPassword);
+    wipeText(gRecoveryQuestion);
+    wipeText(gRecoveryAnswer);
+    return ProtectionChange::Changed;
 }
 
 PasswordChange ChangeMasterPassword(const QString& newPassword) {
     if (!gAdminValidation(newPassword) || !CanStoreMasterPassword(newPassword)) return PasswordChange::Refused;
+    if (gRecordCodec.isProtected()) {
+        try {
+            if (!gRecordCodec.key()) throw Error(err::NotAValidPassword, QStringLiteral("The records are locked."));
+            rewrapMasterPassword(*gDBConnection, *gRecordCodec.key(), newPassword);
+            return PasswordChange::Changed;
+        } catch (const Error& e) {
+            reportCritical(e);
+            return PasswordChange::NotStored;
+        }
+    }
     // A change that could not be stored is no change: the stored password still opens the program.
     const QString oldPassword = gMasterPassword;
     gMasterPassword = newPassword.toUpper();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "access/Protection.h"
 #include "platform/AppPaths.h"
 
 #include <QString>
@@ -44,14 +45,27 @@ QString readDataFolderSetting(const QString& iniFile);
 // Names the data folder in the settings file; false when the file could not be written.
 bool writeDataFolderSetting(const QString& iniFile, const QString& folder);
 // Reads tblPassword into the master password and recovery values; sets gFirstRun for a new
-// installation. False means that start-up must end.
+// installation. A protected database keeps them only sealed: they stay empty. False means that start-up
+// must end.
 bool LoadMasterPassword();
 // Writes the master password and recovery values, enciphered, into the one row of tblPassword. False,
 // after telling the user, when the row could not be written.
 bool SaveMasterPassword();
 
-// Whether a typed master password opens the program: it is compared in upper case, as it is stored.
+// Whether a typed master password opens the program: it is compared in upper case, as it is stored. For a
+// protected database it is the password that unwraps the data key, and a match unlocks the records.
 bool MasterPasswordMatches(const QString& typed);
+// Whether the recovery question and typed answer (upper case) are the stored ones. For a protected database
+// they unwrap the data key, and a match unlocks the records.
+bool RecoveryAnswerMatches(const QString& question, const QString& answer);
+// Locks the records of a protected database: the data key is forgotten until the next log-on.
+void LockRecords();
+
+enum class ProtectionChange { Changed, WrongPassword, Cancelled };
+// Turns the protection of the open database on or off after checking the master password (as typed), every
+// record converted in one transaction. Throws kv::Error (the file is then as it was). The shared recordsets
+// are read again.
+ProtectionChange SetDatabaseProtected(bool on, const QString& typedPassword, const ConversionProgress& progress = {});
 
 enum class PasswordChange { Changed, Refused, NotStored };
 // Makes `newPassword` (as typed) the master password: Refused, after the rule's message, when it breaks

@@ -1,7 +1,8 @@
 #include "exchange/CsvExport.h"
 
 #include "exchange/CsvImport.h"
-#include "store/Cipher.h"
+#include "store/RecordCodec.h"
+#include "store/RecordFields.h"
 #include "store/Recordset.h"
 
 #include <QSet>
@@ -10,6 +11,7 @@ namespace kv {
 
 bool exportCsvRecords(Recordset& records, ExportRows which, const QList<int>& selected, bool withPasswords,
                       const QString& path, const std::function<bool(qint64)>& progress) {
+    const int number = records.fieldIndex(QStringLiteral("ChildAutoID"));
     const int group = records.fieldIndex(QStringLiteral("GroupName"));
     const int website = records.fieldIndex(QStringLiteral("Website"));
     const int userId = records.fieldIndex(QStringLiteral("UserID"));
@@ -25,10 +27,14 @@ bool exportCsvRecords(Recordset& records, ExportRows which, const QList<int>& se
     // Bookmarks follow the recordset's order, so a record's bookmark gives its place in the file.
     records.scan([&](Recordset::Bookmark bookmark, const Recordset::ScanRow& row) {
         if (which != ExportRows::All && chosen.contains(bookmark) != (which == ExportRows::Selected)) return true;
-        file.addRow(bookmark - 1,
-                    {row.field(group).toString(), row.field(website).toString(), row.field(userId).toString(),
-                     withPasswords ? decipherField(row.field(password).toString()) : QString(),
-                     row.field(description).toString(), row.field(dateChanged).toString()});
+        const qint64 record = row.field(number).toLongLong();
+        const auto clear = [&](int field, RecordColumn column) {
+            return gRecordCodec.clearText(record, column, row.field(field));
+        };
+        file.addRow(bookmark - 1, {row.field(group).toString(), row.field(website).toString(),
+                                   clear(userId, kUserIdColumn),
+                                   withPasswords ? clear(password, kPasswordColumn) : QString(),
+                                   clear(description, kDescriptionColumn), row.field(dateChanged).toString()});
         if (progress && ++done % kProgressEvery == 0 && !progress(done)) cancelled = true;
         return !cancelled;
     });

@@ -2,6 +2,8 @@
 
 #include "exchange/CsvReader.h"
 #include "store/Cipher.h"
+#include "store/RecordCodec.h"
+#include "store/RecordFields.h"
 #include "store/Sqlite.h"
 
 #include <QDate>
@@ -152,17 +154,27 @@ CsvImport importCsvFile(const QString& path, sql::Connection& db, const CsvImpor
     const qint64 lastBefore = last.column(0).toLongLong();
     last.reset();
     // Written so that the group and web site index finds the candidates: an empty web site may be stored
-    // as Null.
+    // as Null. Their user IDs are compared once opened, as a protected database seals them.
     sql::Statement existing(
-        db, QStringLiteral("SELECT 1 FROM tblChildData WHERE GroupName = ?1 AND Website = ?2 AND "
-                           "IFNULL(UserID, '') = ?3 AND ChildAutoID <= ?4 UNION ALL "
-                           "SELECT 1 FROM tblChildData WHERE ?2 = '' AND GroupName = ?1 AND Website IS NULL AND "
-                           "IFNULL(UserID, '') = ?3 AND ChildAutoID <= ?4 LIMIT 1"));
+        db, QStringLiteral("SELECT ChildAutoID, UserID FROM tblChildData WHERE GroupName = ?1 AND Website = ?2 AND "
+                           "ChildAutoID <= ?3 UNION ALL "
+                           "SELECT ChildAutoID, UserID FROM tblChildData WHERE ?2 = '' AND GroupName = ?1 AND "
+                           "Website IS NULL AND ChildAutoID <= ?3"));
+    const auto alreadyStored = [&](const CsvMappedRecord& r) {
+        existing.reset();
+        existing.bindAll({r.group, r.website, lastBefore});
+        bool found = false;
+        while (!found && existing.step())
+            found = gRecordCodec.clearText(existing.column(0).toLongLong(), kUserIdColumn, existing.column(1)) ==
+                    r.userId;
+        existing.reset();
+        return found;
+    };
     CsvImport out;
     QList<int> skipped;
     const ImportRun run = runImportRows(
         db, [&](qint64) { return !progress || progress(reader.bytesRead()); }, {},
-        [&](qint64, sql::Statement& insert, GroupFiler& groups) {
+        [&](qint64, QVariantList& fields, GroupFiler& groups) {
             if (!reader.next(record)) return RowOutcome::End;
             CsvMappedRecord r = mapCsvRecord(record.fields, columns, options, dateChanged);
             if (isBlank(r.website) && isBlank(r.userId) && r.password.isEmpty() && isBlank(r.description)) {
@@ -174,16 +186,12 @@ CsvImport importCsvFile(const QString& path, sql::Connection& db, const CsvImpor
                 return RowOutcome::Skipped;
             }
             r.group = groups.file(r.group);
-            existing.reset();
-            existing.bindAll({r.group, r.website, r.userId, lastBefore});
-            const bool duplicate = existing.step();
-            existing.reset();
-            if (duplicate) {
+            if (alreadyStored(r)) {
                 ++out.duplicates;
                 if (!options.addDuplicates) return RowOutcome::Skipped;
             }
-            insert.bindAll({r.group, r.website, r.userId, encipherField(r.password), r.description, r.dateChanged,
-                            QVariant(), QVariant()});
+            fields = {r.group, r.website, r.userId, encipherField(r.password), r.description, r.dateChanged,
+                      QVariant(), QVariant()};
             return RowOutcome::Stored;
         },
         false);

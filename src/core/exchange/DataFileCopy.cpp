@@ -1,6 +1,7 @@
 #include "exchange/DataFileCopy.h"
 
 #include "platform/Error.h"
+#include "access/Protection.h"
 #include "access/modKeyvale.h"
 #include "store/Options.h"
 #include "store/Schema.h"
@@ -98,6 +99,8 @@ void checkBackupFile(const QString& path) {
     const auto connection = sql::Connection::open(path, kDatabasePassword);
     checkDeliveredTables(*connection);
     checkDatabaseIntact(*connection);
+    // A protected backup is restored with its keys, or not at all.
+    if (isProtectedDatabase(*connection)) checkKeyWraps(*connection);
 }
 
 QString backupRefusal(const QString& path, const Error& e) {

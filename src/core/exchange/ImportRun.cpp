@@ -2,6 +2,8 @@
 
 #include "exchange/OldKeyvaleFile.h"
 #include "store/Cipher.h"
+#include "store/RecordCodec.h"
+#include "store/RecordFields.h"
 #include "store/Recordset.h"
 #include "store/Sqlite.h"
 
@@ -12,15 +14,15 @@ namespace kv {
 namespace {
 
 const QString kInsertChild = QStringLiteral(
-    "INSERT INTO tblChildData (GroupName, Website, UserID, Password, Description, DateChanged, PriorUserID, "
-    "PriorPassword) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+    "INSERT INTO tblChildData (ChildAutoID, GroupName, Website, UserID, Password, Description, DateChanged, "
+    "PriorUserID, PriorPassword) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
 
 // Runs `importRow` for rows 0 to count - 1. `importRow` answers false for a row it skipped.
 ImportRun runImport(sql::Connection& db, int count, const ImportProgress& progress, const QStringList& groupsFirst,
-                    const std::function<bool(int row, sql::Statement& insert, GroupFiler& groups)>& importRow) {
-    return runImportRows(db, progress, groupsFirst, [&](qint64 row, sql::Statement& insert, GroupFiler& groups) {
+                    const std::function<bool(int row, QVariantList& fields, GroupFiler& groups)>& importRow) {
+    return runImportRows(db, progress, groupsFirst, [&](qint64 row, QVariantList& fields, GroupFiler& groups) {
         if (row >= count) return RowOutcome::End;
-        return importRow(int(row), insert, groups) ? RowOutcome::Stored : RowOutcome::Skipped;
+        return importRow(int(row), fields, groups) ? RowOutcome::Stored : RowOutcome::Skipped;
     });
 }
 
@@ -38,6 +40,8 @@ ImportRun runImportRows(sql::Connection& db, const ImportProgress& progress, con
     for (const QString& group : groupsFirst)
         groups.file(group);
     sql::Statement insert(db, kInsertChild);
+    qint64 number = nextRecordNumber(db);
+    QVariantList fields;
     for (qint64 row = 0;; ++row) {
         if (progress && !progress(row)) {
             run.cancelled = true;
@@ -46,10 +50,15 @@ ImportRun runImportRows(sql::Connection& db, const ImportProgress& progress, con
         }
         try {
             insert.reset();
-            const RowOutcome outcome = importRow(row, insert, groups);
+            fields.clear();
+            const RowOutcome outcome = importRow(row, fields, groups);
             if (outcome == RowOutcome::End) break;
             if (outcome == RowOutcome::Stored) {
+                insert.bind(1, number);
+                for (int c = kGroupNameColumn; c <= kPriorPasswordColumn; ++c)
+                    insert.bind(c + 1, gRecordCodec.fromPlainForm(number, c, fields.value(c - 1)));
                 insert.step();
+                ++number;
                 ++run.imported;
             }
         } catch (const Error& e) {
@@ -116,7 +125,7 @@ ImportRun importOldRecords(const OldKeyvaleFile& file, sql::Connection& db, cons
     const int records = qMax(0, file.recordCount() - 1);
     QList<int> skipped;
     ImportRun run =
-        runImport(db, records, progress, {kImportedGroup}, [&](int row, sql::Statement& insert, GroupFiler& groups) {
+        runImport(db, records, progress, {kImportedGroup}, [&](int row, QVariantList& fields, GroupFiler& groups) {
             const int number = row + 2;
             const OldRecord r = file.record(number);
             const QString group = groups.file(kImportedGroup);
@@ -126,22 +135,26 @@ ImportRun importOldRecords(const OldKeyvaleFile& file, sql::Connection& db, cons
                 skipped.append(number);
                 return false;
             }
-            insert.bindAll({group, r.website, r.userID, encipherField(r.password),
-                            r.deleted ? QVariant(QStringLiteral("***DELETED***")) : QVariant(), dateChanged, QVariant(),
-                            QVariant()});
+            fields = {group, r.website, r.userID, encipherField(r.password),
+                      r.deleted ? QVariant(QStringLiteral("***DELETED***")) : QVariant(), dateChanged, QVariant(),
+                      QVariant()};
             return true;
         });
     if (!run.cancelled) run.skipped = skipped;
     return run;
 }
 
-ImportRun importSelectedRows(Recordset& source, const QList<int>& bookmarks, sql::Connection& db,
-                             const ImportProgress& progress) {
+ImportRun importSelectedRows(Recordset& source, const RecordCodec& sourceCodec, const QList<int>& bookmarks,
+                             sql::Connection& db, const ImportProgress& progress) {
     QList<int> skipped;
     ImportRun run =
-        runImport(db, int(bookmarks.size()), progress, {}, [&](int row, sql::Statement& insert, GroupFiler& groups) {
+        runImport(db, int(bookmarks.size()), progress, {}, [&](int row, QVariantList& fields, GroupFiler& groups) {
             source.setBookmark(bookmarks[row]);
-            auto value = [&](const char* name) { return source.field(QString::fromLatin1(name)); };
+            const qint64 record = source.field(QStringLiteral("ChildAutoID")).toLongLong();
+            auto value = [&](const char* name) {
+                const QString field = QString::fromLatin1(name);
+                return sourceCodec.toPlainForm(record, source.fieldIndex(field), source.field(field));
+            };
             const QString password = decipherField(value("Password").toString());
             const QString prior = decipherField(value("PriorPassword").toString());
             // A password that deciphers to a character the cipher cannot give back (only a damaged or
@@ -150,9 +163,9 @@ ImportRun importSelectedRows(Recordset& source, const QList<int>& bookmarks, sql
                 skipped.append(bookmarks[row]);
                 return false;
             }
-            insert.bindAll({groups.file(value("GroupName").toString()), textOrNull(value("Website")),
-                            textOrNull(value("UserID")), encipherField(password), textOrNull(value("Description")),
-                            textOrNull(value("DateChanged")), textOrNull(value("PriorUserID")), encipherField(prior)});
+            fields = {groups.file(value("GroupName").toString()), textOrNull(value("Website")),
+                      textOrNull(value("UserID")), encipherField(password), textOrNull(value("Description")),
+                      textOrNull(value("DateChanged")), textOrNull(value("PriorUserID")), encipherField(prior)};
             return true;
         });
     if (!run.cancelled) run.skipped = skipped;

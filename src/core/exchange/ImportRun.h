@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QVariantList>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -13,6 +14,7 @@ namespace kv {
 
 class OldKeyvaleFile;
 class Recordset;
+class RecordCodec;
 namespace sql {
 class Connection;
 class Statement;
@@ -34,10 +36,11 @@ using ImportProgress = std::function<bool(qint64)>;
 
 class GroupFiler;
 
-// What an import does with one row: stores it (its values bound to the insert), skips it, or finds there
-// are no more rows.
+// What an import does with one row: stores it, skips it, or finds there are no more rows. A row to store is
+// left in `fields`: the record's fields from GroupName to PriorPassword in their fixed order, as a plain
+// database keeps them (passwords enciphered). The run numbers it and, in a protected database, seals it.
 enum class RowOutcome { Stored, Skipped, End };
-using ImportRow = std::function<RowOutcome(qint64 row, sql::Statement& insert, GroupFiler& groups)>;
+using ImportRow = std::function<RowOutcome(qint64 row, QVariantList& fields, GroupFiler& groups)>;
 
 // Runs `importRow` for rows 0, 1, ... until it answers End, in one transaction, as ImportRun describes;
 // `progress` is asked before each row. With `keepOnError` false an error stores nothing at all. An
@@ -72,10 +75,10 @@ inline const QString kImportedGroup = QStringLiteral("IMPORTED DATA");
 ImportRun importOldRecords(const OldKeyvaleFile& file, sql::Connection& db, const QString& dateChanged,
                            const ImportProgress& progress = {});
 
-// Appends the rows at `bookmarks` of `source` (the tblChildData of another database) to the tblChildData of
-// `db`, in that order: each keeps its fields and date; passwords are deciphered and enciphered again. A row
-// whose password would not come back unchanged is skipped.
-ImportRun importSelectedRows(Recordset& source, const QList<int>& bookmarks, sql::Connection& db,
-                             const ImportProgress& progress = {});
+// Appends the rows at `bookmarks` of `source` (the tblChildData of another database, read with
+// `sourceCodec`) to the tblChildData of `db`, in that order: each keeps its fields and date; passwords are
+// deciphered and enciphered again. A row whose password would not come back unchanged is skipped.
+ImportRun importSelectedRows(Recordset& source, const RecordCodec& sourceCodec, const QList<int>& bookmarks,
+                             sql::Connection& db, const ImportProgress& progress = {});
 
 } // namespace kv

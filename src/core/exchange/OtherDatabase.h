@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Error.h"
+#include "store/RecordCodec.h"
 
 #include <QString>
 #include <memory>
@@ -26,8 +27,14 @@ public:
     // False for a database that was never set up: it has no master password, and nothing may be taken
     // from it.
     bool hasMasterPassword() const { return hasMasterPassword_; }
-    // The master password as stored (upper case), deciphered and trimmed.
+    // The master password as stored (upper case), deciphered and trimmed; empty for a protected database,
+    // which keeps none.
     const QString& masterPassword() const { return password_; }
+    // Whether `typed` is its master password (compared in upper case). For a protected database this unwraps
+    // its data key, so that its records can be read. Throws kv::Error when its key table is damaged.
+    bool opensWith(const QString& typed);
+    // How its records' secret fields are read: locked for a protected database until opensWith succeeds.
+    const RecordCodec& codec() const { return codec_; }
     Recordset& records() const { return *records_; }
 
     static bool isNotKeyvaleDatabase(const Error& e);
@@ -36,6 +43,7 @@ private:
     std::shared_ptr<sql::Connection> connection_;
     std::unique_ptr<Recordset> records_;
     QString password_;
+    RecordCodec codec_;
     bool hasMasterPassword_ = false;
 };
 

@@ -10,7 +10,7 @@ void GroupListSource::readRows(RowBuffer& buffer, const QVariant& start, bool re
     try {
         if (!gRsMasterData) throw noObject();
         // An empty list is no error; anything else is reported.
-        readRecordsetRows(*gRsMasterData, buffer, start, readBackwards, {}, true);
+        readRecordsetRows(*gRsMasterData, buffer, start, readBackwards, nullptr, true);
     } catch (const Error& e) {
         reportError(e, QStringLiteral("SSDBDropDown_UnboundReadData of Form frmMain"));
     }

@@ -2,6 +2,7 @@
 
 #include "platform/Error.h"
 #include "store/Cipher.h"
+#include "store/RecordCodec.h"
 #include "store/DateText.h"
 #include "store/Recordset.h"
 #include "store/Sqlite.h"
@@ -33,12 +34,15 @@ void addGroupName(Recordset& masterData, const QString& name) {
 }
 
 void storeNewRecord(Recordset& records, const RecordCells& cells) {
+    // Numbered before it is written, so that its sealed fields can be bound to its number.
+    const qint64 record = nextRecordNumber(records.connection());
     records.addNew();
+    records.setField(kChildAutoIdColumn, record);
     for (int c = kGroupNameColumn; c <= kPriorPasswordColumn; ++c) {
-        if (c == kPasswordColumn || c == kPriorPasswordColumn)
-            records.setField(c, encipherField(cells[c]));
-        else if (c == kDateChangedColumn)
+        if (c == kDateChangedColumn)
             records.setField(c, storedDateNow());
+        else if (RecordCodec::isSealedColumn(c))
+            records.setField(c, gRecordCodec.storedValue(record, c, cells[c]));
         else
             records.setField(c, cells[c]);
     }
@@ -46,19 +50,23 @@ void storeNewRecord(Recordset& records, const RecordCells& cells) {
 }
 
 void storeRecordChange(Recordset& records, const RecordChange& change) {
+    const qint64 record = records.field(kChildAutoIdColumn).toLongLong();
+    const auto set = [&](int column, const QString& value) {
+        records.setField(column, RecordCodec::isSealedColumn(column) ? gRecordCodec.storedValue(record, column, value)
+                                                                     : QVariant(value));
+    };
     for (int c = kGroupNameColumn; c <= kPriorPasswordColumn; ++c) {
         const std::optional<QString>& value = change.fields[c];
         if (!value || c == kDateChangedColumn) continue;
         if (c == kUserIdColumn) {
             // The new value is written even when it equals the old one, so that what was asked is stored.
-            if (change.userIdBefore != *value) records.setField(kPriorUserIdColumn, change.userIdBefore);
-            records.setField(kUserIdColumn, *value);
+            if (change.userIdBefore != *value) set(kPriorUserIdColumn, change.userIdBefore);
+            set(kUserIdColumn, *value);
         } else if (c == kPasswordColumn) {
-            records.setField(kPasswordColumn, encipherField(*value));
-            if (change.passwordBefore != *value)
-                records.setField(kPriorPasswordColumn, encipherField(change.passwordBefore));
+            set(kPasswordColumn, *value);
+            if (change.passwordBefore != *value) set(kPriorPasswordColumn, change.passwordBefore);
         } else {
-            records.setField(c, *value);
+            set(c, *value);
         }
     }
     // Every stored change is dated.
@@ -86,10 +94,9 @@ void forEachRecord(sql::Connection& connection, const RecordFilter& filter,
     statement.bindAll(params);
     RecordCells cells;
     while (statement.step()) {
-        for (int c = 0; c < int(cells.size()); ++c) {
-            const QString text = statement.column(c).toString();
-            cells[c] = c == kPasswordColumn || c == kPriorPasswordColumn ? decipherField(text) : text;
-        }
+        const qint64 record = statement.column(kChildAutoIdColumn).toLongLong();
+        for (int c = 0; c < int(cells.size()); ++c)
+            cells[c] = gRecordCodec.clearText(record, c, statement.column(c));
         if (!visit(cells)) return;
     }
 }

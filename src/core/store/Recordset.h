@@ -32,6 +32,7 @@ public:
 
     const QString& statement() const { return statement_; }
     const QString& table() const { return table_; }
+    sql::Connection& connection() const { return *connection_; }
     void close();
     bool isOpen() const { return open_; }
 

@@ -1,7 +1,8 @@
 #include "store/RecordsetRows.h"
 
 #include "platform/Error.h"
-#include "store/Cipher.h"
+#include "store/RecordCodec.h"
+#include "store/RecordFields.h"
 #include "store/Recordset.h"
 
 namespace kv {
@@ -26,7 +27,7 @@ template <typename Step> void tryStep(Step&& step, bool strict = false) {
 } // namespace
 
 void readRecordsetRows(Recordset& rs, RowBuffer& buffer, const QVariant& start, bool readBackwards,
-                       const QSet<int>& decipher, bool strict) {
+                       const RecordCodec* codec, bool strict) {
     if (start.isValid()) {
         tryStep([&] { rs.setBookmark(start.toInt()); }, strict);
         tryStep([&] { readBackwards ? rs.movePrevious() : rs.moveNext(); }, strict);
@@ -39,12 +40,13 @@ void readRecordsetRows(Recordset& rs, RowBuffer& buffer, const QVariant& start, 
         for (int r = 0; r < buffer.rowsWanted(); ++r) {
             if (rs.bof() || rs.eof()) break;
             if (!buffer.bookmarksOnly()) {
+                qint64 record = 0;
+                if (codec) tryStep([&] { record = rs.field(kChildAutoIdColumn).toLongLong(); }, strict);
                 for (int c = 0; c < buffer.columnCount(); ++c) {
                     tryStep(
                         [&] {
                             const QVariant value = rs.field(c);
-                            buffer.setValue(r, c,
-                                            decipher.contains(c) ? QVariant(decipherField(value.toString())) : value);
+                            buffer.setValue(r, c, codec ? codec->clearValue(record, c, value) : value);
                         },
                         strict);
                 }
@@ -67,21 +69,22 @@ void RowReadFailure::report(const Error& e) {
     reportError(e, where_);
 }
 
-void scanRecordsetRows(Recordset& rs, const QSet<int>& decipher,
+void scanRecordsetRows(Recordset& rs, const RecordCodec& codec,
                        const std::function<bool(const QVariant& bookmark, const SourceRow& row)>& visit) {
     class Row final : public SourceRow {
     public:
-        Row(const Recordset::ScanRow& row, const QSet<int>& decipher) : row_(row), decipher_(decipher) {}
+        Row(const Recordset::ScanRow& row, const RecordCodec& codec) : row_(row), codec_(codec) {}
         QVariant value(int column) const override {
             const QVariant stored = row_.field(column);
-            return decipher_.contains(column) ? QVariant(decipherField(stored.toString())) : stored;
+            if (!RecordCodec::isSealedColumn(column)) return stored;
+            return codec_.clearValue(row_.field(kChildAutoIdColumn).toLongLong(), column, stored);
         }
 
     private:
         const Recordset::ScanRow& row_;
-        const QSet<int>& decipher_;
+        const RecordCodec& codec_;
     };
-    rs.scan([&](Recordset::Bookmark bookmark, const Recordset::ScanRow& row) { return visit(bookmark, Row(row, decipher)); });
+    rs.scan([&](Recordset::Bookmark bookmark, const Recordset::ScanRow& row) { return visit(bookmark, Row(row, codec)); });
 }
 
 QVariant positionRecordset(Recordset& rs, const QVariant& start, int rows) {

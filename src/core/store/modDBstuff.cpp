@@ -17,6 +17,8 @@ void openDatabase(const QString& dataFolder, bool withRecords, bool mustBeWritab
     // A file that lacks a field, or cannot take a change when changes are meant, is refused before anything
     // is shown from it.
     checkDeliveredTables(*gDBConnection);
+    // A protected file's secret fields stay closed until log-on gives its key.
+    gRecordCodec = codecForDatabase(*gDBConnection, gRecordCodec.key());
     if (mustBeWritable) checkDatabaseWritable(*gDBConnection);
     gRsMasterData = std::make_unique<Recordset>(gDBConnection, kSelectMasterData);
     gMasterFieldCount = qint16(gRsMasterData->fieldCount());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/RecordCodec.h"
 #include "store/RecordFields.h"
 #include "store/Recordset.h"
 #include "store/Sqlite.h"

@@ -14,6 +14,8 @@
 #include "platform/WidgetRoutines.h"
 #include "startup/frmPassword.h"
 #include "access/modKeyvale.h"
+#include "store/RecordFields.h"
+#include "store/modDBstuff.h"
 #include "tools/frmAbout.h"
 #include "tools/frmFind.h"
 
@@ -211,6 +213,14 @@ void frmMain::holdRecords() {
     txtPassword_->setText(QString());
     heldStatus_ = statusText();
     setStatusText(QStringLiteral("Keyvale is Ready"));
+    // A protected database's records stay sealed until the master password gives their key again, and no
+    // opened value of theirs is kept meanwhile: the row's values are read again at log-on.
+    if (gRecordCodec.isProtected()) {
+        wipeText(heldPassword_);
+        wipeText(sRowPassword);
+        wipeText(sRowUserID);
+    }
+    LockRecords();
 }
 
 void frmMain::bringRecordsBack() {
@@ -219,7 +229,12 @@ void frmMain::bringRecordsBack() {
     fillGroupCombo();
     showGroupInCombo(shownGroup_.isEmpty() ? kAllGroups : shownGroup_);
     SSDBGrid_->unlockRows();
-    txtPassword_->setText(std::exchange(heldPassword_, QString()));
+    if (gRecordCodec.isProtected()) {
+        takeSnapshot();
+        txtPassword_->setText(SSDBGrid_->cellText(kPasswordColumn));
+    } else {
+        txtPassword_->setText(std::exchange(heldPassword_, QString()));
+    }
     setStatusText(std::exchange(heldStatus_, QString()));
     setEnabled(true);
     for (const QPointer<QAction>& action : std::exchange(heldCommands_, {}))

@@ -23,7 +23,7 @@ namespace kv {
 void frmMain::readRows(RowBuffer& buffer, const QVariant& start, bool readBackwards) {
     if (!gRsChildData) return;
     try {
-        readRecordsetRows(*gRsChildData, buffer, start, readBackwards, {kPasswordColumn, kPriorPasswordColumn});
+        readRecordsetRows(*gRsChildData, buffer, start, readBackwards, &gRecordCodec);
     } catch (const Error& e) {
         readFailure_.report(e);
     }
@@ -35,7 +35,7 @@ QVariant frmMain::position(const QVariant& start, int rows) {
 
 bool frmMain::scanRows(const std::function<bool(const QVariant& bookmark, const SourceRow& row)>& visit) {
     if (!gRsChildData) return false;
-    scanRecordsetRows(*gRsChildData, {kPasswordColumn, kPriorPasswordColumn}, visit);
+    scanRecordsetRows(*gRsChildData, gRecordCodec, visit);
     return true;
 }
 

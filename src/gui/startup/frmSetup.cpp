@@ -276,14 +276,9 @@ void frmSetup::bttnContinue_Click() {
         accept();
         return;
     }
-    // The stored answer lost its blanks when it was read: the typed one goes without them too.
-    if (answer.trimmed() == gRecoveryAnswer.trimmed() && question == gRecoveryQuestion) {
-        const QString oldPassword = gMasterPassword;
-        gMasterPassword = txtPassword1->text().toUpper();
-        if (!SaveMasterPassword()) {
-            gMasterPassword = oldPassword;
-            return;
-        }
+    if (RecoveryAnswerMatches(question, answer)) {
+        // The rules were met above; a password that could not be stored leaves the old one in force.
+        if (ChangeMasterPassword(txtPassword1->text()) != PasswordChange::Changed) return;
         gSetupDone = true;
         accept();
         return;

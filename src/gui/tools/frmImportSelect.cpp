@@ -267,7 +267,7 @@ void frmImportSelect::txtPassword_Change() {
 void frmImportSelect::btnGetData_Click() {
     ++bytAttempts;
     if (!other_ && !sImportPath.isEmpty()) openOtherDatabase();
-    if (other_ && txtPassword_->text().toUpper() == sImportPassword) {
+    if (other_ && other_->opensWith(txtPassword_->text())) {
         InitialGrid_ImportSelect();
         if (SSDBGrid_->rowCount() > 0) {
             if (height() <= twipsToPixels(kShortHeight, this)) setFormHeight(kTallHeight);
@@ -314,7 +314,7 @@ void frmImportSelect::InitialGrid_ImportSelect() {
 void frmImportSelect::readRows(RowBuffer& buffer, const QVariant& start, bool readBackwards) {
     if (!other_) return;
     try {
-        readRecordsetRows(other_->records(), buffer, start, readBackwards, {kPasswordColumn, kPriorPasswordColumn});
+        readRecordsetRows(other_->records(), buffer, start, readBackwards, &other_->codec());
     } catch (const Error& e) {
         readFailure_.report(e);
     }
@@ -363,7 +363,7 @@ void frmImportSelect::btnImport_Click() {
         ImportRun run;
         {
             BusyProgress busy(this, QStringLiteral("Importing records..."), n);
-            run = importSelectedRows(other_->records(), bookmarks, *gDBConnection, busy.callback());
+            run = importSelectedRows(other_->records(), other_->codec(), bookmarks, *gDBConnection, busy.callback());
         }
         if (run.cancelled) {
             link_.setStatus(QStringLiteral("Import Canceled."));
