@@ -43,6 +43,7 @@ void resetProgramState() {
     gRsChildData.reset();
     gRsOptions.reset();
     gDBConnection.reset();
+    gRecordCodec = RecordCodec();
     gMasterFieldCount = 0;
     gAppPath.clear();
     gIniFile.clear();
