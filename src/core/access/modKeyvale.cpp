@@ -103,6 +103,10 @@ bool LoadMasterPassword() {
 
 bool SaveMasterPassword() {
     try {
+        // A protected database keeps them sealed; written in the plain form they would give it away.
+        if (gRecordCodec.isProtected())
+            throw Error(err::DatabaseError, QStringLiteral("A protected database keeps its master password only as "
+                                                           "the wrap of its key."));
         auto rs = openRecordset(QStringLiteral("Select * from tblPassword"));
         if (rs->eof() && rs->bof())
             rs->addNew();
