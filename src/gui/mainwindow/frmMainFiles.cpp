@@ -213,15 +213,16 @@ bool frmMain::setRecordsProtected(bool on, QWidget* owner) {
     typed.reset();
     ProtectionChange change = ProtectionChange::Cancelled;
     try {
-        BusyProgress busy(owner, on ? QStringLiteral("Protecting records...") : QStringLiteral("Unprotecting records..."),
-                          0);
+        // The count of records is known once the conversion has begun.
+        BusyProgress busy(owner,
+                          on ? QStringLiteral("Protecting records...") : QStringLiteral("Unprotecting records..."), 0);
         change = SetDatabaseProtected(on, password, [&busy](qint64 done, qint64 total) {
             busy.setTotal(total);
             return busy.step(done);
         });
     } catch (const Error& e) {
         wipeText(password);
-        // The file is as it was; the shared recordsets may have been read again all the same.
+        // Whatever the failure left the shared recordsets reading, the window reads its records afresh.
         showRecordsAgain();
         held.release();
         desktop().message(procedureError(e, QStringLiteral("setRecordsProtected")));
