@@ -4,6 +4,7 @@
 #include "access/modKeyvale.h"
 #include "store/Cipher.h"
 #include "store/Options.h"
+#include "store/RecordCodec.h"
 #include "store/Schema.h"
 #include "store/modDBstuff.h"
 

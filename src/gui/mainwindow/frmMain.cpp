@@ -4,6 +4,7 @@
 #include "grid/GridDropDown.h"
 #include "grid/RecordColumns.h"
 #include "grid/RecordsGrid.h"
+#include "platform/BusyProgress.h"
 #include "platform/Desktop.h"
 #include "platform/Clock.h"
 #include "platform/Error.h"
@@ -48,12 +49,6 @@ constexpr DesignPlace kUpdatePlace{10350, 1700};
 constexpr DesignPlace kGeneratorPlace{12150, 1900};
 constexpr int kFormWidth = 14800;
 constexpr int kFormHeight = 8400;
-
-// The hourglass for as long as the window loads.
-struct BusyCursor {
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-};
 
 QLabel* statusPanel(const QString& name, QWidget* parent) {
     auto* panel = new QLabel(parent);
@@ -181,7 +176,7 @@ void frmMain::createControls() {
 }
 
 void frmMain::Form_Load() {
-    BusyCursor busy;
+    const BusyPointer busy; // for as long as the window loads
     resize(twipsToPixels(kFormWidth, this), twipsToPixels(kFormHeight, this));
     setStatusText(QStringLiteral("Keyvale loading..."));
     InitializeLocalVariables();

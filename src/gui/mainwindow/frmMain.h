@@ -61,6 +61,10 @@ public:
     // Moves the data folder to `folder` (as the folder picker gave it), asking the user the move's questions
     // over `owner`, and shows the same group's records again whatever happens. True when the data moved.
     bool moveDataFolderTo(const QString& folder, QWidget* owner);
+    // Turns the protection of the records with the master password on or off, asking for the password over
+    // `owner` and converting every record with the busy pointer and progress, then shows the same group's
+    // records again. True when the records changed form; the user has been told why when not.
+    bool setRecordsProtected(bool on, QWidget* owner);
 
     // Hides the window behind the log-on window, which shows it again when the master password is given.
     // While locked the window holds no records (no rows, no group names, no password, no status quoting a

@@ -2,6 +2,7 @@
 // file with.
 #include "mainwindow/frmMain.h"
 
+#include "platform/BusyProgress.h"
 #include "platform/CopyBusy.h"
 #include "exchange/DataFileCopy.h"
 #include "exchange/DataFolderMove.h"
@@ -11,6 +12,7 @@
 #include "platform/InstanceLock.h"
 #include "access/modKeyvale.h"
 #include "store/Options.h"
+#include "store/RecordCodec.h"
 #include "store/modDBstuff.h"
 #include "tools/frmOptions.h"
 
@@ -201,8 +203,53 @@ bool frmMain::moveDataFolderTo(const QString& folder, QWidget* owner) {
     return true;
 }
 
+bool frmMain::setRecordsProtected(bool on, QWidget* owner) {
+    FormOpenHeld held;
+    auto typed = desktop().input(on ? QStringLiteral("Enter the master password to protect the records:")
+                                    : QStringLiteral("Enter the master password to remove the records' protection:"),
+                                 {}, {}, Desktop::Echo::Masked);
+    if (!typed) return false;
+    QString password = std::move(*typed);
+    typed.reset();
+    ProtectionChange change = ProtectionChange::Cancelled;
+    try {
+        // The count of records is known once the conversion has begun.
+        BusyProgress busy(owner,
+                          on ? QStringLiteral("Protecting records...") : QStringLiteral("Unprotecting records..."), 0);
+        change = SetDatabaseProtected(on, password, [&busy](qint64 done, qint64 total) {
+            busy.setTotal(total);
+            return busy.step(done);
+        });
+    } catch (const Error& e) {
+        wipeText(password);
+        // Whatever the failure left the shared recordsets reading, the window reads its records afresh.
+        showRecordsAgain();
+        held.release();
+        desktop().message(procedureError(e, QStringLiteral("setRecordsProtected")));
+        return false;
+    }
+    wipeText(password);
+    if (change == ProtectionChange::Changed) showRecordsAgain();
+    held.release();
+    switch (change) {
+    case ProtectionChange::WrongPassword:
+        information(QStringLiteral("Invalid Password!"));
+        return false;
+    case ProtectionChange::Cancelled:
+        information(on ? QStringLiteral("Cancelled: the records were not protected and are stored as they were.")
+                       : QStringLiteral("Cancelled: the records are still protected and stored as they were."));
+        return false;
+    case ProtectionChange::Changed:
+        break;
+    }
+    information(on ? QStringLiteral("The records are now protected with the master password.")
+                   : QStringLiteral("The records are no longer protected with the master password."));
+    return true;
+}
+
 void frmMain::mnuEditOptions_Click() {
-    // The move of the data folder reopens the database: a record still being typed is stored first.
+    // The move of the data folder reopens the database and a change of protection reads every record again:
+    // a record still being typed is stored first.
     if (SSDBGrid_->isEditing() && !SSDBGrid_->commitRow()) return;
     frmOptions options(this);
     runModal(options);

@@ -12,16 +12,26 @@ namespace {
 constexpr qint64 kEventsEveryMs = 50;
 } // namespace
 
-BusyProgress::BusyProgress(QWidget* owner, const QString& label, qint64 total, const QCursor& pointer)
-    : owner_(owner), label_(label), total_(total), started_(clock().tickCount()), lastEvents_(started_) {
+BusyPointer::BusyPointer(bool showAtOnce, const QCursor& pointer) {
     QApplication::setOverrideCursor(pointer);
-    // Show the pointer now, before the first long stretch of work.
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (showAtOnce) QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
+
+BusyPointer::~BusyPointer() {
+    QApplication::restoreOverrideCursor();
+}
+
+BusyProgress::BusyProgress(QWidget* owner, const QString& label, qint64 total, const QCursor& pointer)
+    : pointer_(true, pointer), owner_(owner), label_(label), total_(total), started_(clock().tickCount()),
+      lastEvents_(started_) {}
 
 BusyProgress::~BusyProgress() {
     delete dialog_.data();
-    QApplication::restoreOverrideCursor();
+}
+
+void BusyProgress::setTotal(qint64 total) {
+    total_ = total;
+    if (dialog_) dialog_->setMaximum(int(qMin<qint64>(total_, INT_MAX)));
 }
 
 bool BusyProgress::step(qint64 done) {

@@ -10,6 +10,17 @@ class QWidget;
 
 namespace kv {
 
+// The busy pointer for as long as it lives, for work too short for a progress dialog (a window that loads, a
+// log-on that derives a key). With `showAtOnce` the windows get to repaint first (user input waits), so that
+// the pointer is up before work that blocks.
+class BusyPointer {
+public:
+    explicit BusyPointer(bool showAtOnce = false, const QCursor& pointer = QCursor(Qt::WaitCursor));
+    ~BusyPointer();
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+};
+
 // Feedback for work that walks many records (find, export, backup, imports): the busy pointer at once and,
 // when the work is still going after a second, a progress dialog with a count and Cancel. Call step() as
 // the work goes on; it lets the windows repaint now and then and tells when the user has cancelled.
@@ -28,6 +39,8 @@ public:
     // `done` of `total` are done. False once the user has cancelled; the caller then stops and undoes.
     bool step(qint64 done);
     bool wasCanceled() const { return canceled_; }
+    // For work that learns its count only once it has started.
+    void setTotal(qint64 total);
     // step() as a callback for code without windows (keyvale_core takes std::function<bool(qint64)>).
     std::function<bool(qint64)> callback() {
         return [this](qint64 done) { return step(done); };
@@ -36,6 +49,7 @@ public:
     QProgressDialog* dialog() const { return dialog_; }
 
 private:
+    BusyPointer pointer_; // first in, last out: the pointer outlasts the dialog
     QPointer<QWidget> owner_;
     QString label_;
     qint64 total_ = 0;

@@ -38,7 +38,29 @@ Answer QtDesktop::askDefaultNo(const QString& text, const QString& title) {
     return showMessage(text, title, Buttons::YesNo, Icon::Question, true);
 }
 
+namespace {
+
+// A box that comes up while the busy pointer is shown (work that stops to tell or ask something) takes the
+// ordinary pointer until it is answered.
+class OrdinaryPointer {
+public:
+    OrdinaryPointer() : busy_(QApplication::overrideCursor() != nullptr) {
+        if (busy_) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
+    ~OrdinaryPointer() {
+        if (busy_) QApplication::restoreOverrideCursor();
+    }
+    OrdinaryPointer(const OrdinaryPointer&) = delete;
+    OrdinaryPointer& operator=(const OrdinaryPointer&) = delete;
+
+private:
+    bool busy_;
+};
+
+} // namespace
+
 Answer QtDesktop::showMessage(const QString& text, const QString& title, Buttons buttons, Icon icon, bool defaultNo) {
+    const OrdinaryPointer pointer;
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title.isEmpty() ? kAppTitle : title);
     // Messages quote the user's records: shown as written, never read as markup or links.
@@ -69,6 +91,7 @@ Answer QtDesktop::showMessage(const QString& text, const QString& title, Buttons
 
 std::optional<QString> QtDesktop::input(const QString& prompt, const QString& title, const QString& defaultText,
                                         Echo echo) {
+    const OrdinaryPointer pointer;
     QInputDialog dialog(QApplication::activeWindow());
     dialog.setWindowTitle(title.isEmpty() ? kAppTitle : title);
     dialog.setLabelText(prompt);

@@ -3,6 +3,7 @@
 #include "platform/Desktop.h"
 #include "access/modKeyvale.h"
 #include "platform/HelpViewer.h"
+#include "store/RecordCodec.h"
 
 #include <QDir>
 #include <QImage>
@@ -30,6 +31,13 @@ void SelectAllText(QLineEdit* box) {
 void MaskWithStars(QLineEdit* box) {
     box->setEchoMode(QLineEdit::Password);
     box->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+}
+
+void wipeBox(QLineEdit* box) {
+    QString typed = box->text();
+    // Setting the text also drops the box's undo history, which would keep the characters.
+    box->setText(QString());
+    wipeText(typed);
 }
 
 void RemoveCloseMenu(QWidget* window) {

@@ -12,6 +12,8 @@ namespace kv {
 void SelectAllText(QLineEdit* box);
 // Hides what is typed into a box, showing each character as "*".
 void MaskWithStars(QLineEdit* box);
+// Empties a box that held a password, overwriting its characters.
+void wipeBox(QLineEdit* box);
 // Takes the close button and the Close command away from a window's title bar, so that it is left only
 // through its own buttons.
 void RemoveCloseMenu(QWidget* window);

@@ -1,6 +1,7 @@
 #include "startup/frmPassword.h"
 
 #include "platform/Artwork.h"
+#include "platform/BusyProgress.h"
 #include "platform/Desktop.h"
 #include "platform/Units.h"
 #include "platform/WidgetRoutines.h"
@@ -172,23 +173,34 @@ void frmPassword::bttnQuit_Click() {
 
 void frmPassword::bttnContinue_Click() {
     ++attempts_;
-    if (MasterPasswordMatches(txtPassword->text())) {
-        const QString newPassword = txtNewPassword->text();
-        if (Check1->isChecked() && (!newPassword.isEmpty() || !txtReEnterNewPassword->text().isEmpty())) {
+    bool matches = false;
+    {
+        // A protected database derives its key from the password, which takes a moment.
+        const BusyPointer busy(true);
+        matches = MasterPasswordMatches(txtPassword->text());
+    }
+    if (matches) {
+        if (Check1->isChecked() && (!txtNewPassword->text().isEmpty() || !txtReEnterNewPassword->text().isEmpty())) {
             // A refused change counts as a try but does not end the tries: the password itself was right.
-            if (newPassword != txtReEnterNewPassword->text()) {
+            if (txtNewPassword->text() != txtReEnterNewPassword->text()) {
                 desktop().message(QStringLiteral("New Password and Re-enter Password do not match!"), {}, Buttons::Ok,
                                   Icon::Information);
                 txtNewPassword->setFocus();
                 SelectAllText(txtNewPassword);
                 return;
             }
-            const PasswordChange change = ChangeMasterPassword(newPassword);
+            PasswordChange change = PasswordChange::NotStored;
+            {
+                const BusyPointer busy(true);
+                change = ChangeMasterPassword(txtNewPassword->text());
+            }
             if (change == PasswordChange::Refused) txtNewPassword->setFocus();
             if (change != PasswordChange::Changed) return;
         }
         gLoggedOn = true;
         attempts_ = 0;
+        for (QLineEdit* box : {txtPassword, txtNewPassword, txtReEnterNewPassword})
+            wipeBox(box);
         Form_Unload();
     } else {
         desktop().message(QStringLiteral("Invalid Password!"), {}, Buttons::Ok, Icon::Information);

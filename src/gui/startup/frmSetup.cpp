@@ -1,6 +1,7 @@
 #include "startup/frmSetup.h"
 
 #include "platform/Artwork.h"
+#include "platform/BusyProgress.h"
 #include "platform/Desktop.h"
 #include "platform/Units.h"
 #include "platform/WidgetRoutines.h"
@@ -234,6 +235,11 @@ bool frmSetup::focusNextPrevChild(bool next) {
     return QDialog::focusNextPrevChild(next);
 }
 
+void frmSetup::wipeBoxes() {
+    for (QLineEdit* box : {txtAns1, txtAns2, txtAns3, txtPassword1, txtPassword2})
+        wipeBox(box);
+}
+
 void frmSetup::bttnQuit_Click() {
     desktop().endApplication();
 }
@@ -273,13 +279,23 @@ void frmSetup::bttnContinue_Click() {
         if (!SaveMasterPassword()) return;
         gFirstRun = false;
         gSetupDone = true;
+        wipeBoxes();
         accept();
         return;
     }
-    if (RecoveryAnswerMatches(question, answer)) {
+    bool matches = false;
+    PasswordChange change = PasswordChange::NotStored;
+    {
+        // A protected database derives keys from the answer and the new password, which takes a moment.
+        const BusyPointer busy(true);
+        matches = RecoveryAnswerMatches(question, answer);
+        if (matches) change = ChangeMasterPassword(txtPassword1->text());
+    }
+    if (matches) {
         // The rules were met above; a password that could not be stored leaves the old one in force.
-        if (ChangeMasterPassword(txtPassword1->text()) != PasswordChange::Changed) return;
+        if (change != PasswordChange::Changed) return;
         gSetupDone = true;
+        wipeBoxes();
         accept();
         return;
     }

@@ -36,6 +36,8 @@ private slots:
 
 private:
     void Form_Load();
+    // Empties the answer and password boxes once their values are stored.
+    void wipeBoxes();
     void placeHelpBeside();
 
     bool recovery_;

@@ -1,5 +1,6 @@
 #include "tools/frmGeneratePassword.h"
 
+#include "platform/BusyProgress.h"
 #include "platform/Desktop.h"
 #include "access/PasswordGenerator.h"
 
@@ -21,15 +22,6 @@ const QString frmGeneratePassword::kLetters = kGeneratorLetters;
 const QString frmGeneratePassword::kDigits = kGeneratorDigits;
 
 namespace {
-
-
-// The hourglass while a password is made.
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 void useVerdana(QWidget* widget, qreal pointSize = 0) {
     QFont font = widget->font();
@@ -187,7 +179,7 @@ void frmGeneratePassword::btnGeneratePassword_Click() {
     // length outside 6 to 15 makes nothing.
     if (!cmbNumOfChar_Validate()) return;
     {
-        const WaitCursor hourglass;
+        const BusyPointer hourglass;
         txtGeneratedPassword_->clear();
         const double vLength = lengthValue(cmbNumOfChar_->currentText());
         txtGeneratedPassword_->setText(makePassword(iCharSet, vLength, *QRandomGenerator::system()));

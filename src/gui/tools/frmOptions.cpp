@@ -7,6 +7,7 @@
 #include "access/modAdmin.h"
 #include "access/modKeyvale.h"
 #include "store/Options.h"
+#include "store/RecordCodec.h"
 #include "tools/ColorSwatch.h"
 #include "tools/frmColorPicker.h"
 
@@ -111,6 +112,22 @@ frmOptions::frmOptions(frmMain* main) : QDialog(main), main_(main) {
         picGridColorPick_[size_t(i)] = swatch;
     }
 
+    auto* protection = new QGroupBox(QStringLiteral("Protection:"), this);
+    protection->setObjectName(QStringLiteral("fraProtection"));
+    chkProtectRecords_ = new QCheckBox(QStringLiteral("Protect the data&base with the master password"), protection);
+    chkProtectRecords_->setObjectName(QStringLiteral("chkProtectRecords"));
+    chkProtectRecords_->setAccessibleName(QStringLiteral("Protect the database with the master password"));
+    auto* lblProtectRecords = new QLabel(QStringLiteral("A copy of the file then shows group names, web sites and "
+                                                        "dates, but no user IDs, passwords or descriptions."),
+                                         protection);
+    lblProtectRecords->setObjectName(QStringLiteral("lblProtectRecords"));
+    chkProtectRecords_->setAccessibleDescription(lblProtectRecords->text());
+    // Converting the records reads them again into the main window: only it can.
+    chkProtectRecords_->setEnabled(main_ != nullptr);
+    auto* protectionLayout = new QVBoxLayout(protection);
+    protectionLayout->addWidget(chkProtectRecords_, 0, Qt::AlignLeft);
+    protectionLayout->addWidget(lblProtectRecords);
+
     auto* location = new QGroupBox(QStringLiteral("Password &Location"), this);
     location->setObjectName(QStringLiteral("fraLocation"));
     txtKeyvaleLocation_ = new QLineEdit(location);
@@ -150,7 +167,8 @@ frmOptions::frmOptions(frmMain* main) : QDialog(main), main_(main) {
     grid->addWidget(colors, 0, 1, 2, 1);
     grid->addWidget(showHide, 1, 0, 2, 1);
     grid->addWidget(misc, 2, 1);
-    grid->addWidget(location, 3, 0, 1, 2);
+    grid->addWidget(protection, 3, 0, 1, 2);
+    grid->addWidget(location, 4, 0, 1, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(bttnOk_);
@@ -170,7 +188,8 @@ frmOptions::frmOptions(frmMain* main) : QDialog(main), main_(main) {
     setTabOrder(chkExportPassword_, picGridColorPick_[0]);
     for (size_t i = 1; i < picGridColorPick_.size(); ++i)
         setTabOrder(picGridColorPick_[i - 1], picGridColorPick_[i]);
-    setTabOrder(picGridColorPick_[3], txtKeyvaleLocation_);
+    setTabOrder(picGridColorPick_[3], chkProtectRecords_);
+    setTabOrder(chkProtectRecords_, txtKeyvaleLocation_);
     setTabOrder(txtKeyvaleLocation_, bttnBrowseLocation_);
     setTabOrder(bttnBrowseLocation_, bttnOk_);
     setTabOrder(bttnOk_, bttnExit_);
@@ -191,6 +210,7 @@ void frmOptions::Form_Load() {
     for (size_t i = 0; i < picGridColorPick_.size(); ++i)
         picGridColorPick_[i]->setColor(colors[i]);
     chkExportPassword_->setChecked(gExportPassword);
+    chkProtectRecords_->setChecked(gRecordCodec.isProtected());
 }
 
 double frmOptions::shutDownValue() const {
@@ -269,6 +289,11 @@ void frmOptions::bttnOk_Click() {
     // A time under the least (a word, or a box left empty, reads as 0, which would turn the idle timer off)
     // is never stored.
     if (!checkLowest()) return;
+    // A change of protection that does not happen (wrong password, cancelled, failed) stores nothing and keeps
+    // the dialog open.
+    if (chkProtectRecords_->isChecked() != gRecordCodec.isProtected() &&
+        !(main_ && main_->setRecordsProtected(chkProtectRecords_->isChecked(), this)))
+        return;
     gShutDownTime = qint16(std::nearbyint(value));
     gShowDeletedRecord = chkShowDeleteRecord_->isChecked();
     gShowPasswordText = chkShowPasswordText_->isChecked();

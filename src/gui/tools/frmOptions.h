@@ -13,8 +13,9 @@ class ColorSwatch;
 class frmMain;
 
 // The option settings: idle shutdown, what is shown, confirmation, exports and the grid's colours, stored by
-// Save and dropped by Exit. It also shows the data folder and asks where to move it; `main` does the move
-// and gets the colours at once on Save (may be null: then nothing can be moved).
+// Save and dropped by Exit. It also shows the data folder and asks where to move it, and turns the protection
+// of the records on or off on Save; `main` does the move and the conversion and gets the colours at once on
+// Save (may be null: then nothing can be moved or converted).
 class frmOptions : public QDialog {
     Q_OBJECT
 public:
@@ -55,6 +56,7 @@ private:
     QCheckBox* chkShowPriorUserIDPassword_ = nullptr;
     QCheckBox* chkConfirmUpdate_ = nullptr;
     QCheckBox* chkExportPassword_ = nullptr;
+    QCheckBox* chkProtectRecords_ = nullptr;
     QLineEdit* txtKeyvaleLocation_ = nullptr;
     QPushButton* bttnBrowseLocation_ = nullptr;
     std::array<ColorSwatch*, 4> picGridColorPick_{};
