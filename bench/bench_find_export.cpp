@@ -80,6 +80,7 @@ int measureFind(const QString& folder, int records) {
         return false;
     };
     if (!onLastRow() || !protectAsBuilt(*form)) return 1;
+    report("plain_scan_protected", records, plainScanSeconds(), "s");
     search("find_miss_all_fields_protected", QStringLiteral("All Fields"), false);
     return onLastRow() ? 0 : 1;
 }
