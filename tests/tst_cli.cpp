@@ -315,8 +315,11 @@ private slots:
             const QString secrets = "select Password, Question, Answer from tblPassword";
             QCOMPARE(f.folder.query(secrets), twin.folder.query(secrets));
             QCOMPARE(f.folder.scalar("select count(*) from sqlite_master where name = 'tblKeyWrap'").toInt(), 0);
+            // Rebuilt at the plain size, not left at the protected one.
+            QVERIFY(QFileInfo(f.folder.database()).size() <= QFileInfo(twin.folder.database()).size());
         };
         unprotect();
+        if (QTest::currentTestFailed()) return;
 
         Result r = f.run({"protect", "--password-stdin"});
         QCOMPARE(r.code, 0);

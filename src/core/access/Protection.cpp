@@ -237,4 +237,13 @@ bool unprotectDatabase(sql::Connection& connection, const SecretKey& key, const 
     return true;
 }
 
+bool compactDatabase(sql::Connection& connection) {
+    try {
+        connection.executeScript(QStringLiteral("VACUUM;"));
+        return true;
+    } catch (const Error&) {
+        return false;
+    }
+}
+
 } // namespace kv
