@@ -1,12 +1,14 @@
 #include "BenchSupport.h"
 
 #include "access/modKeyvale.h"
+#include "platform/Error.h"
 #include "store/Cipher.h"
 #include "store/Options.h"
 #include "store/Schema.h"
 #include "store/Sqlite.h"
 #include "store/modDBstuff.h"
 
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <cstdio>
 #include <sys/resource.h>
@@ -51,9 +53,8 @@ void buildDatabase(const QString& folder, int records) {
         insert.reset();
         insert.bindAll({groupName(int(random.bounded(kGroups))),
                         QStringLiteral("www.") + randomText(random, 6, 18) + QStringLiteral(".example.com"),
-                        randomText(random, 5, 14), encipherField(randomText(random, 8, 16)),
-                        randomText(random, 10, 60), QStringLiteral("2024-05-17 14:32:08"), randomText(random, 5, 14),
-                        encipherField(randomText(random, 8, 16))});
+                        randomText(random, 5, 14), encipherField(randomText(random, 8, 16)), randomText(random, 10, 60),
+                        kBuiltDate, randomText(random, 5, 14), encipherField(randomText(random, 8, 16))});
         insert.step();
     }
     transaction.commit();
@@ -63,6 +64,36 @@ double peakRssMegabytes() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss / 1024.0; // kilobytes on Linux
+}
+
+double plainScanSeconds() {
+    QElapsedTimer timer;
+    timer.start();
+    sql::Statement all(*gDBConnection, QStringLiteral("SELECT * FROM tblChildData"));
+    qint64 characters = 0;
+    while (all.step())
+        for (int c = 0; c < all.columnCount(); ++c)
+            characters += all.column(c).toString().size();
+    return characters > 0 ? timer.nsecsElapsed() / 1e9 : 0.0;
+}
+
+void giveMasterPassword() {
+    gMasterPassword = kBenchMaster;
+    gRecoveryQuestion = QStringLiteral("What was the name of your first pet?");
+    gRecoveryAnswer = QStringLiteral("REX");
+    SaveMasterPassword();
+}
+
+double setProtected(bool on) {
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        if (SetDatabaseProtected(on, kBenchMaster) == ProtectionChange::Changed) return timer.nsecsElapsed() / 1e9;
+        std::fprintf(stderr, "the master password was refused\n");
+    } catch (const Error& e) {
+        std::fprintf(stderr, "the records were not converted: %s\n", qPrintable(e.description()));
+    }
+    return -1;
 }
 
 void report(const char* measure, int records, double value, const char* unit) {

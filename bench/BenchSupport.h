@@ -27,7 +27,21 @@ QString groupName(int g);
 // A database file `keyvale.mdb` in `folder` holding `records` records in 50 groups, with realistic field
 // lengths and enciphered passwords.
 void buildDatabase(const QString& folder, int records);
+// The date every built record has.
+inline const QString kBuiltDate = QStringLiteral("2024-05-17 14:32:08");
 double peakRssMegabytes();
+// Every field of every record of the open database, read once in the file's order: the floor any command
+// that looks at all records stands on. The seconds it took.
+double plainScanSeconds();
+
+// The master password the benchmarks give a database that needs one.
+inline const QString kBenchMaster = QStringLiteral("BENCH");
+// Gives the open database the master password kBenchMaster and a recovery answer, as first-run setup would.
+void giveMasterPassword();
+// Turns the protection of the open database's records on or off, as the Options window and keyvale-cli do;
+// the seconds it took, or a negative number when it failed. New keys are made with the key derivation's
+// cost as it is set (KdfParams): the benchmarks make it cheap where only the records' conversion counts.
+double setProtected(bool on);
 // One figure: "<measure> <records> <value> <unit>".
 void report(const char* measure, int records, double value, const char* unit);
 

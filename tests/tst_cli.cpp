@@ -1,5 +1,6 @@
 // keyvale-cli as a user runs it: the built program on a temporary data folder, the master password on
 // standard input, the database checked with the core's own reader.
+#include "access/Protection.h"
 #include "access/modKeyvale.h"
 #include "exchange/CsvExport.h"
 #include "exchange/ExportWriter.h"
@@ -82,6 +83,12 @@ struct CliFolder {
     }
 };
 
+// Protects the folder's records as the program does, with keys that open at once (see initTestCase).
+void protectInPlace(const CliFolder& f) {
+    QVERIFY(protectDatabase(*sql::Connection::open(f.folder.database(), kDatabasePassword),
+                            QString::fromLatin1(kMaster), "Q", "A"));
+}
+
 QString listed(const RecordCells& r) {
     return QStringList{r[kGroupNameColumn], r[kWebsiteColumn], r[kUserIdColumn], r[kDescriptionColumn],
                        r[kDateChangedColumn]}
@@ -144,6 +151,8 @@ private slots:
         QVERIFY2(QFileInfo::exists(kProgram), "keyvale-cli is not built");
         // The lock this test takes in place of a window listens in the user's runtime folder.
         qputenv("XDG_RUNTIME_DIR", runtime_.path().toLocal8Bit());
+        // Files protected here open at once in the program too: a key's wrap keeps the cost it was made with.
+        setKdfParams({1, 8192});
     }
 
     void addListShowSearchEditExportRemove() {
@@ -236,6 +245,96 @@ private slots:
         QCOMPARE(r.out, QStringLiteral("Bank\t1\nMail\t0\n"));
     }
 
+    // On a protected file every command reads and writes the same records as on a plain copy; turned back,
+    // the file holds what the copy holds, byte for byte. The file is protected here first, with keys that open
+    // at once; then the program protects and unprotects it itself, at the real cost.
+    void protectedRecords() {
+        CliFolder f, twin;
+        QCOMPARE(f.run({"add", "--group", "Bank", "--create-group", "--site", "www.bank.example", "--user-id", "ann",
+                        "--description", "Main account", "--password-prompt", "--password-stdin"},
+                       kMaster + "\nhunter2\n")
+                     .code,
+                 0);
+        QCOMPARE(f.run({"add", "--group", "Mail", "--create-group", "--site", "mail.example", "--user-id", "bob",
+                        "--description", "Shared with Ann", "--password-prompt", "--password-stdin"},
+                       kMaster + "\nletmein\n")
+                     .code,
+                 0);
+        QCOMPARE(f.run({"add", "--group", "Bank", "--site", "www.card.example", "--password-stdin"}).code, 0);
+        QVERIFY(test::writeFile(twin.folder.database(), test::fileBytes(f.folder.database())));
+        const QString records = "select * from tblChildData order by ChildAutoID";
+        const QList<QVariantList> before = twin.folder.query(records);
+        protectInPlace(f);
+
+        // Reading by user ID and by description, exporting, then changing, adding and removing.
+        QTemporaryDir out;
+        const QList<QPair<QStringList, QByteArray>> commands{
+            {{"ls"}, kMaster + "\n"},
+            {{"show", "www.bank.example", "--show-password"}, kMaster + "\n"},
+            {{"search", "ann", "--match", "any"}, kMaster + "\n"},
+            {{"export", "--csv", "--with-passwords", "-o", out.filePath("%NAME%.csv")}, kMaster + "\n"},
+            {{"edit", "www.bank.example", "--user-id", "ann.b", "--password-prompt"}, kMaster + "\nsw0rdfish\n"},
+            {{"add", "--group", "Mail", "--site", "new.example", "--user-id", "carl", "--password-prompt"},
+             kMaster + "\npw3\n"},
+            {{"rm", "mail.example"}, kMaster + "\n"},
+        };
+        for (const auto& [args, input] : commands) {
+            Result results[2];
+            for (int i = 0; i < 2; ++i) {
+                QStringList named = args;
+                named.replaceInStrings("%NAME%", i == 0 ? "protected" : "plain");
+                results[i] = (i == 0 ? f : twin).run(named << "--password-stdin", input);
+                results[i].err.replace(out.filePath(i == 0 ? "protected" : "plain"), "FILE");
+            }
+            QVERIFY2(results[0].code == 0 && results[1].code == 0, qPrintable(results[0].err + results[1].err));
+            QCOMPARE(results[0].out, results[1].out);
+            QCOMPARE(results[0].err, results[1].err);
+        }
+        QCOMPARE(test::fileBytes(out.filePath("protected.csv")), test::fileBytes(out.filePath("plain.csv")));
+        QVERIFY(test::fileBytes(out.filePath("plain.csv")).contains("hunter2"));
+
+        // The two files' records alike, stored values and all; a date stamped by a change may differ by the
+        // seconds between the two commands.
+        const QList<QVariantList> plain = twin.folder.query(records);
+        const auto unprotect = [&] {
+            const Result r = f.run({"unprotect", "--password-stdin"});
+            QCOMPARE(r.code, 0);
+            QCOMPARE(r.out, QStringLiteral("The records are no longer protected.\n"));
+            const QList<QVariantList> unprotected = f.folder.query(records);
+            QCOMPARE(unprotected.size(), plain.size());
+            for (qsizetype i = 0; i < plain.size(); ++i) {
+                QVariantList a = unprotected[i], b = plain[i];
+                const QDateTime dateA = QDateTime::fromString(a[kDateChangedColumn].toString(), "yyyy-MM-dd HH:mm:ss");
+                const QDateTime dateB = QDateTime::fromString(b[kDateChangedColumn].toString(), "yyyy-MM-dd HH:mm:ss");
+                QVERIFY(dateA.isValid() && dateB.isValid());
+                QVERIFY(before.contains(b) ? dateA == dateB : qAbs(dateA.secsTo(dateB)) <= 10);
+                a.removeAt(kDateChangedColumn);
+                b.removeAt(kDateChangedColumn);
+                QCOMPARE(a, b);
+            }
+            const QString secrets = "select Password, Question, Answer from tblPassword";
+            QCOMPARE(f.folder.query(secrets), twin.folder.query(secrets));
+            QCOMPARE(f.folder.scalar("select count(*) from sqlite_master where name = 'tblKeyWrap'").toInt(), 0);
+            // Rebuilt at the plain size, not left at the protected one.
+            QVERIFY(QFileInfo(f.folder.database()).size() <= QFileInfo(twin.folder.database()).size());
+        };
+        unprotect();
+        if (QTest::currentTestFailed()) return;
+
+        Result r = f.run({"protect", "--password-stdin"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QStringLiteral("The records are now protected.\n"));
+        QVERIFY2(r.err.isEmpty(), qPrintable(r.err));
+        for (const QVariantList& row : f.folder.query("select UserID, Password, Description from tblChildData"))
+            for (const QVariant& sealed : row)
+                QVERIFY2(sealed.toString().startsWith("kv1:"), qPrintable(sealed.toString()));
+        r = f.run({"db-info", "--json", "--password-stdin"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(QJsonDocument::fromJson(r.out.toUtf8()).object().value("protected"), QJsonValue(true));
+        QVERIFY2(twin.run({"db-info", "--password-stdin"}).out.contains("\nprotected\tno\n"), "plain file");
+        unprotect();
+    }
+
     // Every refusal is one clear line and a non-zero exit, and leaves the database as it was.
     void refusals_data() {
         QTest::addColumn<QStringList>("args");
@@ -298,6 +397,16 @@ private slots:
             << "The file has no column of passwords. Nothing was imported; name its columns with --map (see --help).";
         QTest::newRow("generator length") << QStringList{"generate", "--length", "16"} << QByteArray() << "" << 2
                                           << "Please select 6 to 15 characters!";
+        QTest::newRow("protect twice") << QStringList{"protect", "--password-stdin"} << master << "protected" << 5
+                                       << "The records are protected already; nothing was changed";
+        QTest::newRow("unprotect a plain file") << QStringList{"unprotect", "--password-stdin"} << master << "" << 5
+                                                << "The records are not protected; nothing was changed";
+        QTest::newRow("protect with a wrong password")
+            << QStringList{"protect", "--password-stdin"} << QByteArray("Open Sesame?\n") << "" << 3
+            << "Invalid Password!";
+        QTest::newRow("unprotect with a wrong password")
+            << QStringList{"unprotect", "--password-stdin"} << QByteArray("Open Sesame?\n") << "protected" << 3
+            << "Invalid Password!";
     }
     void refusals() {
         QFETCH(QStringList, args);
@@ -331,6 +440,7 @@ private slots:
             QVERIFY(test::writeFile(f.path() + "import.csv", QByteArray("name,url\0\x01\x02\n", 12)));
         if (setUp == "headerless")
             QVERIFY(test::writeFile(f.path() + "import.csv", "www.bank.example,ann," + kMaster + "\n"));
+        if (setUp == "protected") protectInPlace(f);
         if (setUp == "rules") {
             auto db = sql::Connection::open(f.folder.database(), kDatabasePassword);
             db->execute("delete from tbladmin");

@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 
 #include "access/PasswordGenerator.h"
+#include "access/Protection.h"
 #include "access/modAdmin.h"
 #include "access/modKeyvale.h"
 #include "cli/Output.h"
@@ -500,9 +501,12 @@ int runDbInfo(CommandContext& c) {
         if (s.step()) count = s.column(0).toLongLong();
     }
     const qint64 groups = groupNames(db).size();
+    const bool isProtected = gRecordCodec.isProtected();
     QString schema = QStringLiteral("ok");
     try {
         checkDeliveredTables(db);
+        // Log-on opened the master password's key; the recovery answer's must be there too.
+        if (isProtected) checkKeyWraps(db);
     } catch (const Error& e) {
         schema = e.description();
     }
@@ -514,6 +518,7 @@ int runDbInfo(CommandContext& c) {
                                             {QStringLiteral("records"), count},
                                             {QStringLiteral("groups"), groups},
                                             {QStringLiteral("size"), size},
+                                            {QStringLiteral("protected"), isProtected},
                                             {QStringLiteral("schema"), schema},
                                             {QStringLiteral("integrity"), integrity.join(QLatin1Char(' '))}}));
     } else {
@@ -521,6 +526,7 @@ int runDbInfo(CommandContext& c) {
         printLine({QStringLiteral("records"), QString::number(count)});
         printLine({QStringLiteral("groups"), QString::number(groups)});
         printLine({QStringLiteral("size"), QString::number(size)});
+        printLine({QStringLiteral("protected"), isProtected ? QStringLiteral("yes") : QStringLiteral("no")});
         printLine({QStringLiteral("schema"), schema});
         printLine({QStringLiteral("integrity"), integrity.join(QLatin1Char(' '))});
     }
@@ -625,6 +631,55 @@ int runPasswd(CommandContext& c) {
         break;
     }
     return kExitFailed;
+}
+
+// ---- protection
+
+// The file as small as the plain records need: a sealed record filled a page by itself and would keep it.
+// Nothing here reads the shared recordsets again, so none stays open on the file while it is rebuilt.
+void rebuildAtPlainSize() {
+    gRsMasterData.reset();
+    gRsOptions.reset();
+    bool compacted = false;
+    {
+        Progress rebuilding(QStringLiteral("Rebuilding the database file..."), 1);
+        rebuilding.step(0);
+        compacted = compactDatabase(connection());
+    }
+    if (!compacted)
+        std::fputs("keyvale-cli: The database file keeps its protected size for now; the records are stored plain "
+                   "all the same.\n",
+                   stderr);
+}
+
+// Seals the records' secret fields under a data key of their own, or opens them back to the plain form,
+// after the master password has been checked again.
+int runProtection(CommandContext& c, bool on) {
+    if (!c.parser.positionalArguments().isEmpty())
+        throw CommandFailure{kExitUsage,
+                             QStringLiteral("%1 takes no arguments").arg(QLatin1String(on ? "protect" : "unprotect"))};
+    if (gRecordCodec.isProtected() == on)
+        throw CommandFailure{kExitRefused, on ? QStringLiteral("The records are protected already; nothing was changed")
+                                              : QStringLiteral("The records are not protected; nothing was changed")};
+    ProtectionChange change = ProtectionChange::Cancelled;
+    {
+        Progress progress(on ? QStringLiteral("Protecting the records...")
+                             : QStringLiteral("Removing the records' protection..."),
+                          0);
+        change = SetDatabaseProtected(on, c.session.typedMasterPassword(), progress.partsCallback());
+    }
+    switch (change) {
+    case ProtectionChange::Changed:
+        if (!on) rebuildAtPlainSize();
+        printText(on ? QStringLiteral("The records are now protected.\n")
+                     : QStringLiteral("The records are no longer protected.\n"));
+        return kExitOk;
+    case ProtectionChange::WrongPassword:
+        throw CommandFailure{kExitWrongPassword, QStringLiteral("Invalid Password!")};
+    case ProtectionChange::Cancelled:
+        break;
+    }
+    throw CommandFailure{kExitFailed, QStringLiteral("The records were not converted; nothing was changed")};
 }
 
 // ---- imports
@@ -856,7 +911,8 @@ const std::vector<Command>& commands() {
                                 QStringLiteral("The file (default: the Exports folder)."), QStringLiteral("FILE")));
          },
          runExport},
-        {"db-info", "Records, groups, file size, schema and integrity checks.", "", false, true, json, runDbInfo},
+        {"db-info", "Records, groups, file size, protection, schema and integrity checks.", "", false, true, json,
+         runDbInfo},
         {"backup", "Copy the database to keyvale.bak in a folder.", "FOLDER", true, true, [](QCommandLineParser&) {},
          runBackup},
         {"restore", "Replace the database with a checked backup.", "FILE", true, true, [](QCommandLineParser&) {},
@@ -870,6 +926,10 @@ const std::vector<Command>& commands() {
          },
          runMove},
         {"passwd", "Change the master password.", "", true, true, [](QCommandLineParser&) {}, runPasswd},
+        {"protect", "Seal the records' user IDs, passwords and descriptions with a key of their own.", "", true, true,
+         [](QCommandLineParser&) {}, [](CommandContext& c) { return runProtection(c, true); }},
+        {"unprotect", "Store the records in the plain form again.", "", true, true, [](QCommandLineParser&) {},
+         [](CommandContext& c) { return runProtection(c, false); }},
         {"import-4x", "Import every record of a 4.x data file under IMPORTED DATA.", "FILE", true, true,
          [](QCommandLineParser&) {}, runImport4x},
         {"import-db", "Import records of another data folder's database.", "FOLDER", true, true,

@@ -7,7 +7,7 @@
 namespace kv::cli {
 
 Progress::Progress(const QString& label, qint64 total)
-    : label_(label.toLocal8Bit()), total_(::isatty(STDERR_FILENO) ? total : 0) {}
+    : label_(label.toLocal8Bit()), onTerminal_(::isatty(STDERR_FILENO)), total_(onTerminal_ ? total : 0) {}
 
 Progress::~Progress() {
     if (shownPercent_ < 0) return;

@@ -24,9 +24,18 @@ public:
             return true;
         };
     }
+    // For the conversions, which tell their total as they go (done, total): always yes.
+    std::function<bool(qint64, qint64)> partsCallback() {
+        return [this](qint64 done, qint64 total) {
+            if (onTerminal_) total_ = total;
+            step(done);
+            return true;
+        };
+    }
 
 private:
     QByteArray label_;
+    bool onTerminal_;
     qint64 total_;
     int shownPercent_ = -1;
 };

@@ -1,10 +1,11 @@
 #include "cli/Session.h"
 
-#include "platform/Error.h"
-#include "platform/InstanceLock.h"
 #include "access/UserFolders.h"
 #include "access/modKeyvale.h"
+#include "platform/Error.h"
+#include "platform/InstanceLock.h"
 #include "store/Options.h"
+#include "store/RecordCodec.h"
 #include "store/Schema.h"
 #include "store/modDBstuff.h"
 
@@ -26,6 +27,7 @@ Session::~Session() {
     // The connection goes before the lock, so that no window opens the file while it is still in use here.
     close();
     lock_.reset();
+    wipeText(typedMasterPassword_);
 }
 
 void Session::close() {
@@ -90,7 +92,7 @@ void Session::open() {
 void Session::logOn() {
     const int tries = secrets_.fromStdin() ? 1 : kLogOnTries;
     for (int attempt = 0; attempt < tries; ++attempt) {
-        const std::optional<QString> typed = secrets_.next(QStringLiteral("Enter Password: "));
+        std::optional<QString> typed = secrets_.next(QStringLiteral("Enter Password: "));
         if (!typed)
             throw CommandFailure{kExitUsage, secrets_.fromStdin()
                                                  ? QStringLiteral("No master password on standard input")
@@ -98,8 +100,10 @@ void Session::logOn() {
                                                                   "--password-stdin")};
         if (MasterPasswordMatches(*typed)) {
             gLoggedOn = true;
+            typedMasterPassword_ = std::move(*typed);
             return;
         }
+        wipeText(*typed);
         if (attempt + 1 < tries) std::fputs("Invalid Password!\n", stderr);
     }
     throw CommandFailure{kExitWrongPassword, tries > 1 ? QStringLiteral("Invalid Password! (three tries; giving up)")

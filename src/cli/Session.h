@@ -49,6 +49,9 @@ public:
     void close();
 
     QString dataFolder() const;
+    // The master password as it was typed at log-on, for a command that must give it again; wiped when
+    // the session ends.
+    const QString& typedMasterPassword() const { return typedMasterPassword_; }
     // The data folder's lock while a writing command runs (none for a reading one).
     InstanceLock* lock() const { return lock_.get(); }
 
@@ -56,6 +59,7 @@ private:
     QString namedFolder_;
     Secrets& secrets_;
     std::unique_ptr<InstanceLock> lock_;
+    QString typedMasterPassword_;
 };
 
 } // namespace kv::cli

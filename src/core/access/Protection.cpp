@@ -130,9 +130,12 @@ bool convertValues(sql::Connection& connection, const ConversionProgress& progre
     const qint64 total = count.column(0).toLongLong();
     if (progress && !progress(0, total)) return false;
 
-    QStringList sealed;
+    QStringList sealed, places;
     for (int c = 0; c < fields.size(); ++c)
-        if (RecordCodec::isSealedColumn(c)) sealed << fields[c];
+        if (RecordCodec::isSealedColumn(c)) {
+            sealed << fields[c];
+            places << QStringLiteral("tblChildData.") + fields[c];
+        }
     sql::Statement read(connection, QStringLiteral("SELECT ChildAutoID, %1 FROM tblChildData").arg(sealed.join(", ")));
     QStringList sets;
     for (const QString& field : sealed) sets << field + QStringLiteral(" = ?");
@@ -142,7 +145,7 @@ bool convertValues(sql::Connection& connection, const ConversionProgress& progre
     while (read.step()) {
         const qint64 record = read.column(0).toLongLong();
         for (int i = 0; i < sealed.size(); ++i)
-            write.bind(i + 1, convert(QStringLiteral("tblChildData.") + sealed[i], record, read.column(i + 1)));
+            write.bind(i + 1, convert(places[i], record, read.column(i + 1)));
         write.bind(int(sealed.size()) + 1, record);
         write.step();
         write.reset();
@@ -232,6 +235,15 @@ bool unprotectDatabase(sql::Connection& connection, const SecretKey& key, const 
     setMarker(connection, false);
     transaction.commit();
     return true;
+}
+
+bool compactDatabase(sql::Connection& connection) {
+    try {
+        connection.executeScript(QStringLiteral("VACUUM;"));
+        return true;
+    } catch (const Error&) {
+        return false;
+    }
 }
 
 } // namespace kv

@@ -57,4 +57,11 @@ std::shared_ptr<const SecretKey> protectDatabase(sql::Connection& connection, co
 // stops it, and nothing is changed).
 bool unprotectDatabase(sql::Connection& connection, const SecretKey& key, const ConversionProgress& progress = {});
 
+// Rebuilds the database file at the size its records need. A sealed record fills a page of the file by itself
+// and keeps it when protection is turned off, so that every later read of all records takes far longer until
+// the file is rebuilt. The row numbers of tables without a numbered key may change: only for a connection
+// with no recordset open on those tables. False when it cannot be done now (the data are as they were, the
+// file only larger).
+bool compactDatabase(sql::Connection& connection);
+
 } // namespace kv

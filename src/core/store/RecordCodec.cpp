@@ -7,6 +7,7 @@
 
 #include <QStringList>
 #include <QtEndian>
+#include <array>
 #include <new>
 #include <sodium.h>
 
@@ -36,15 +37,165 @@ const QStringList& recordFieldNames() {
     return names;
 }
 
-QString recordPlace(int column) {
-    return QStringLiteral("tblChildData.") + recordFieldNames().value(column);
+// Where a record field's sealed value is bound: "tblChildData." and the field's name, in UTF-8, made once.
+QByteArrayView recordPlace(int column) {
+    static const QList<QByteArray> places = [] {
+        QList<QByteArray> all;
+        for (const QString& name : recordFieldNames())
+            all << (QStringLiteral("tblChildData.") + name).toUtf8();
+        return all;
+    }();
+    return places.at(column);
 }
 
-// What a sealed value is bound to: its place and record number.
-QByteArray boundData(const QString& place, qint64 record) {
-    QByteArray data(8, Qt::Uninitialized);
-    qToLittleEndian<qint64>(record, data.data());
-    return data + place.toUtf8();
+// Room for a value's bytes: on the stack for the short values records hold, on the heap for longer ones.
+// Wiped when it goes, since it may hold a clear value.
+class Scratch {
+public:
+    explicit Scratch(qsizetype size)
+        : size_(size_t(qMax<qsizetype>(size, 1))), data_(size_ <= sizeof stack_ ? stack_ : new unsigned char[size_]) {}
+    ~Scratch() {
+        sodium_memzero(data_, size_);
+        if (data_ != stack_) delete[] data_;
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    unsigned char* data() const { return data_; }
+    char* chars() const { return reinterpret_cast<char*>(data_); }
+
+private:
+    unsigned char stack_[512];
+    size_t size_;
+    unsigned char* data_;
+};
+
+// What a sealed value is bound to: its record number (8 bytes, little-endian), then its place.
+struct Bound {
+    Bound(QByteArrayView place, qint64 record) : bytes(8 + place.size()) {
+        qToLittleEndian<qint64>(record, bytes.data());
+        memcpy(bytes.data() + 8, place.data(), size_t(place.size()));
+    }
+    Scratch bytes;
+};
+
+Error sealFailure(QByteArrayView place, qint64 record) {
+    return sealFailure(QString::fromUtf8(place), record);
+}
+
+// Base64 of a nonce and ciphertext, which are not secret: plain table look-ups, standard alphabet, padded.
+constexpr char kBase64Digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+qsizetype base64Size(qsizetype bytes) {
+    return (bytes + 2) / 3 * 4;
+}
+
+void toBase64(const unsigned char* in, qsizetype size, char* out) {
+    qsizetype i = 0;
+    for (; i + 3 <= size; i += 3) {
+        const quint32 v = quint32(in[i]) << 16 | quint32(in[i + 1]) << 8 | in[i + 2];
+        *out++ = kBase64Digits[v >> 18];
+        *out++ = kBase64Digits[v >> 12 & 63];
+        *out++ = kBase64Digits[v >> 6 & 63];
+        *out++ = kBase64Digits[v & 63];
+    }
+    if (i == size) return;
+    const quint32 v = quint32(in[i]) << 16 | (i + 1 < size ? quint32(in[i + 1]) << 8 : 0);
+    *out++ = kBase64Digits[v >> 18];
+    *out++ = kBase64Digits[v >> 12 & 63];
+    *out++ = i + 1 < size ? kBase64Digits[v >> 6 & 63] : '=';
+    *out = '=';
+}
+
+// The bytes of base64 in the form toBase64 writes; false for anything else (the caller then tries the
+// general decoder, which is more lenient).
+bool fromStrictBase64(QStringView in, unsigned char* out, qsizetype& size) {
+    static const auto values = [] {
+        std::array<qint8, 128> v;
+        v.fill(-1);
+        for (int d = 0; d < 64; ++d)
+            v[size_t(kBase64Digits[d])] = qint8(d);
+        return v;
+    }();
+    if (in.size() % 4 != 0) return false;
+    const qsizetype padding = in.endsWith(u"==") ? 2 : in.endsWith(u'=') ? 1 : 0;
+    const qsizetype digits = in.size() - padding;
+    quint32 bits = 0;
+    int held = 0;
+    size = 0;
+    for (qsizetype i = 0; i < digits; ++i) {
+        const char16_t c = in[i].unicode();
+        const int d = c < 128 ? values[c] : -1;
+        if (d < 0) return false;
+        bits = bits << 6 | quint32(d);
+        held += 6;
+        if (held >= 8) {
+            held -= 8;
+            out[size++] = static_cast<unsigned char>(bits >> held);
+        }
+    }
+    return true;
+}
+
+// The nonce and ciphertext of a sealed value, from the base64 after its prefix, into `box` (room for
+// in.size() bytes) or, for a form this program does not write, into `general`; false when it is not base64.
+bool decodeBox(QStringView base64, QByteArray& general, Scratch& box, qsizetype& boxSize) {
+    if (fromStrictBase64(base64, box.data(), boxSize)) return true;
+    auto lenient = QByteArray::fromBase64Encoding(base64.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    if (!lenient) return false;
+    general = std::move(lenient.decoded);
+    boxSize = general.size();
+    return true;
+}
+
+QVariant seal(const SecretKey& key, QByteArrayView place, qint64 record, const QVariant& plain) {
+    QByteArray text = plain.toString().toUtf8();
+    const qsizetype clearLength = text.size();
+    const qsizetype padded = (clearLength / kPadBlock + 1) * kPadBlock;
+    Scratch clear(padded);
+    memcpy(clear.data(), text.constData(), size_t(clearLength));
+    sodium_memzero(text.data(), size_t(text.size()));
+    size_t paddedLength = 0;
+    sodium_pad(&paddedLength, clear.data(), size_t(clearLength), kPadBlock, size_t(padded));
+
+    const qsizetype boxSize = kNonceBytes + qsizetype(paddedLength) + kTagBytes;
+    Scratch box(boxSize);
+    unsigned char* nonce = box.data();
+    randombytes_buf(nonce, kNonceBytes);
+    const Bound bound(place, record);
+    unsigned long long sealedLength = 0;
+    crypto_aead_xchacha20poly1305_ietf_encrypt(nonce + kNonceBytes, &sealedLength, clear.data(), paddedLength,
+                                               bound.bytes.data(), size_t(8 + place.size()), nullptr, nonce,
+                                               key.bytes());
+
+    const qsizetype outSize = kSealedPrefix.size() + base64Size(boxSize);
+    Scratch out(outSize);
+    memcpy(out.data(), kSealedPrefix.constData(), size_t(kSealedPrefix.size()));
+    toBase64(box.data(), boxSize, out.chars() + kSealedPrefix.size());
+    return QString::fromLatin1(out.chars(), outSize);
+}
+
+QVariant open(const SecretKey& key, QByteArrayView place, qint64 record, const QVariant& sealed) {
+    const QString text = sealed.toString();
+    if (!text.startsWith(QLatin1String(kSealedPrefix))) throw sealFailure(place, record);
+    const QStringView base64 = QStringView(text).mid(kSealedPrefix.size());
+    Scratch decoded(base64.size());
+    QByteArray general;
+    qsizetype boxSize = 0;
+    if (!decodeBox(base64, general, decoded, boxSize)) throw sealFailure(place, record);
+    const unsigned char* box =
+        general.isNull() ? decoded.data() : reinterpret_cast<const unsigned char*>(general.constData());
+    if (boxSize < kNonceBytes + kTagBytes + kPadBlock) throw sealFailure(place, record);
+    const unsigned char* nonce = box;
+    Scratch clear(boxSize - kNonceBytes - kTagBytes);
+    const Bound bound(place, record);
+    unsigned long long clearLength = 0;
+    if (crypto_aead_xchacha20poly1305_ietf_decrypt(clear.data(), &clearLength, nullptr, nonce + kNonceBytes,
+                                                   size_t(boxSize - kNonceBytes), bound.bytes.data(),
+                                                   size_t(8 + place.size()), nonce, key.bytes()) != 0)
+        throw sealFailure(place, record);
+    size_t unpadded = 0;
+    if (sodium_unpad(&unpadded, clear.data(), size_t(clearLength), kPadBlock) != 0) throw sealFailure(place, record);
+    return QString::fromUtf8(clear.chars(), qsizetype(unpadded));
 }
 
 } // namespace
@@ -142,62 +293,28 @@ QVariant RecordCodec::storedValue(qint64 record, int column, const QString& clea
 
 QVariant RecordCodec::toPlainForm(qint64 record, int column, const QVariant& stored) const {
     if (!protected_ || !isSealedColumn(column)) return stored;
-    return openValue(recordPlace(column), record, stored);
+    if (stored.isNull()) return {};
+    if (!key_) throw lockedFailure();
+    return open(*key_, recordPlace(column), record, stored);
 }
 
 QVariant RecordCodec::fromPlainForm(qint64 record, int column, const QVariant& plain) const {
     if (!protected_ || !isSealedColumn(column)) return plain;
-    return sealValue(recordPlace(column), record, plain);
+    if (plain.isNull()) return {};
+    if (!key_) throw lockedFailure();
+    return seal(*key_, recordPlace(column), record, plain);
 }
 
 QVariant RecordCodec::sealValue(const QString& place, qint64 record, const QVariant& plain) const {
     if (plain.isNull()) return {};
     if (!key_) throw lockedFailure();
-    QByteArray text = plain.toString().toUtf8();
-    const int padded = int((text.size() / kPadBlock + 1) * kPadBlock);
-    const qsizetype clearLength = text.size();
-    text.resize(padded);
-    size_t paddedLength = 0;
-    sodium_pad(&paddedLength, reinterpret_cast<unsigned char*>(text.data()), size_t(clearLength), kPadBlock,
-               size_t(padded));
-    QByteArray box(kNonceBytes + qsizetype(paddedLength) + kTagBytes, Qt::Uninitialized);
-    auto* nonce = reinterpret_cast<unsigned char*>(box.data());
-    randombytes_buf(nonce, kNonceBytes);
-    const QByteArray bound = boundData(place, record);
-    unsigned long long sealedLength = 0;
-    crypto_aead_xchacha20poly1305_ietf_encrypt(nonce + kNonceBytes, &sealedLength,
-                                               reinterpret_cast<const unsigned char*>(text.constData()),
-                                               paddedLength, reinterpret_cast<const unsigned char*>(bound.constData()),
-                                               size_t(bound.size()), nullptr, nonce, key_->bytes());
-    sodium_memzero(text.data(), size_t(text.size()));
-    return QString::fromLatin1(kSealedPrefix + box.toBase64());
+    return seal(*key_, place.toUtf8(), record, plain);
 }
 
 QVariant RecordCodec::openValue(const QString& place, qint64 record, const QVariant& sealed) const {
     if (sealed.isNull()) return {};
     if (!key_) throw lockedFailure();
-    const QByteArray text = sealed.toString().toLatin1();
-    if (!text.startsWith(kSealedPrefix)) throw sealFailure(place, record);
-    const auto decoded = QByteArray::fromBase64Encoding(text.mid(kSealedPrefix.size()),
-                                                        QByteArray::AbortOnBase64DecodingErrors);
-    const QByteArray& box = decoded.decoded;
-    if (!decoded || box.size() < kNonceBytes + kTagBytes + kPadBlock) throw sealFailure(place, record);
-    const auto* nonce = reinterpret_cast<const unsigned char*>(box.constData());
-    QByteArray clear(box.size() - kNonceBytes - kTagBytes, Qt::Uninitialized);
-    const QByteArray bound = boundData(place, record);
-    unsigned long long clearLength = 0;
-    if (crypto_aead_xchacha20poly1305_ietf_decrypt(
-            reinterpret_cast<unsigned char*>(clear.data()), &clearLength, nullptr, nonce + kNonceBytes,
-            size_t(box.size() - kNonceBytes), reinterpret_cast<const unsigned char*>(bound.constData()),
-            size_t(bound.size()), nonce, key_->bytes()) != 0)
-        throw sealFailure(place, record);
-    size_t unpadded = 0;
-    if (sodium_unpad(&unpadded, reinterpret_cast<const unsigned char*>(clear.constData()), size_t(clearLength),
-                     kPadBlock) != 0)
-        throw sealFailure(place, record);
-    const QString value = QString::fromUtf8(clear.constData(), qsizetype(unpadded));
-    sodium_memzero(clear.data(), size_t(clear.size()));
-    return value;
+    return open(*key_, place.toUtf8(), record, sealed);
 }
 
 bool isProtectedDatabase(const sql::Connection& connection) {
