@@ -1,5 +1,6 @@
 // The protected form of a record field: every value comes back as it went in, whatever its length or
-// characters, in the base64 form any decoder reads; a value altered, moved or cut is refused.
+// characters, in the base64 form any decoder reads; a value that is not in that form is refused. (Values
+// altered or moved in a database are refused in tst_protection.)
 #include "platform/Error.h"
 #include "store/RecordCodec.h"
 #include "store/RecordFields.h"
@@ -44,7 +45,7 @@ private slots:
         QVERIFY(codec_.fromPlainForm(42, kUserIdColumn, QVariant()).isNull());
     }
 
-    // A value written without its base64 padding still opens; anything altered or moved does not.
+    // Text that is not the base64 seal() writes does not open, even where a lenient decoder would take it.
     void damaged_data() {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<qint64>("record");
@@ -54,18 +55,13 @@ private slots:
         QString unpadded = sealed;
         while (unpadded.endsWith('=')) unpadded.chop(1);
         QVERIFY(unpadded != sealed);
-        QTest::newRow("unpadded") << unpadded << qint64(7) << int(kUserIdColumn) << true;
-        QTest::newRow("another record") << sealed << qint64(8) << int(kUserIdColumn) << false;
-        QTest::newRow("another field") << sealed << qint64(7) << int(kDescriptionColumn) << false;
-        QTest::newRow("no prefix") << sealed.mid(4) << qint64(7) << int(kUserIdColumn) << false;
-        QTest::newRow("cut short") << sealed.left(40) << qint64(7) << int(kUserIdColumn) << false;
+        QTest::newRow("written") << sealed << qint64(7) << int(kUserIdColumn) << true;
+        QTest::newRow("unpadded") << unpadded << qint64(7) << int(kUserIdColumn) << false;
+        QTest::newRow("with a line break") << QString(sealed).insert(30, '\n') << qint64(7) << int(kUserIdColumn)
+                                           << false;
         QTest::newRow("not base64") << QString(sealed).replace(10, 1, "*") << qint64(7) << int(kUserIdColumn) << false;
         QTest::newRow("beyond ASCII") << QString(sealed).replace(10, 1, QChar(0x410)) << qint64(7) << int(kUserIdColumn)
                                       << false;
-        QString flipped = sealed;
-        flipped[20] = flipped[20] == 'A' ? 'B' : 'A';
-        QTest::newRow("one character changed") << flipped << qint64(7) << int(kUserIdColumn) << false;
-        QTest::newRow("plain text") << QString("carl") << qint64(7) << int(kUserIdColumn) << false;
     }
     void damaged() {
         QFETCH(QString, stored);

@@ -635,23 +635,6 @@ int runPasswd(CommandContext& c) {
 
 // ---- protection
 
-// The file as small as the plain records need: a sealed record filled a page by itself and would keep it.
-// Nothing here reads the shared recordsets again, so none stays open on the file while it is rebuilt.
-void rebuildAtPlainSize() {
-    gRsMasterData.reset();
-    gRsOptions.reset();
-    bool compacted = false;
-    {
-        Progress rebuilding(QStringLiteral("Rebuilding the database file..."), 1);
-        rebuilding.step(0);
-        compacted = compactDatabase(connection());
-    }
-    if (!compacted)
-        std::fputs("keyvale-cli: The database file keeps its protected size for now; the records are stored plain "
-                   "all the same.\n",
-                   stderr);
-}
-
 // Seals the records' secret fields under a data key of their own, or opens them back to the plain form,
 // after the master password has been checked again.
 int runProtection(CommandContext& c, bool on) {
@@ -670,7 +653,6 @@ int runProtection(CommandContext& c, bool on) {
     }
     switch (change) {
     case ProtectionChange::Changed:
-        if (!on) rebuildAtPlainSize();
         printText(on ? QStringLiteral("The records are now protected.\n")
                      : QStringLiteral("The records are no longer protected.\n"));
         return kExitOk;

@@ -237,9 +237,9 @@ bool unprotectDatabase(sql::Connection& connection, const SecretKey& key, const 
     return true;
 }
 
-bool compactDatabase(sql::Connection& connection) {
+bool compactDatabase(sql::Connection& connection, const std::function<bool()>& keepGoing) {
     try {
-        connection.executeScript(QStringLiteral("VACUUM;"));
+        connection.executeLong(QStringLiteral("VACUUM;"), keepGoing);
         return true;
     } catch (const Error&) {
         return false;

@@ -59,9 +59,9 @@ bool unprotectDatabase(sql::Connection& connection, const SecretKey& key, const 
 
 // Rebuilds the database file at the size its records need. A sealed record fills a page of the file by itself
 // and keeps it when protection is turned off, so that every later read of all records takes far longer until
-// the file is rebuilt. The row numbers of tables without a numbered key may change: only for a connection
-// with no recordset open on those tables. False when it cannot be done now (the data are as they were, the
-// file only larger).
-bool compactDatabase(sql::Connection& connection);
+// the file is rebuilt. The row numbers of tables without a numbered key may change: recordsets open on them
+// must be read again. `keepGoing` is asked every so often (a window answers meanwhile) and may stop it. False
+// when it was stopped or could not be done (the data are as they were, the file only larger).
+bool compactDatabase(sql::Connection& connection, const std::function<bool()>& keepGoing = {});
 
 } // namespace kv

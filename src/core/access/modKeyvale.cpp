@@ -139,9 +139,10 @@ bool unlockRecords(const std::function<std::shared_ptr<const SecretKey>()>& unwr
     }
 }
 
-// Reads the shared recordsets again: their cached rows hold the values as they were stored before.
+// Reads the shared recordsets again: their cached rows hold the values as they were stored before, and a
+// rebuilt file may have numbered the rows of the groups and options anew.
 void requerySharedRecordsets() {
-    for (auto* rs : {gRsChildData.get(), gRsOptions.get()})
+    for (auto* rs : {gRsChildData.get(), gRsOptions.get(), gRsMasterData.get()})
         if (rs) rs->requery();
 }
 
@@ -171,6 +172,9 @@ ProtectionChange SetDatabaseProtected(bool on, const QString& typedPassword, con
         if (!key) return ProtectionChange::WrongPassword;
         if (!unprotectDatabase(*gDBConnection, *key, progress)) return ProtectionChange::Cancelled;
         gRecordCodec = RecordCodec();
+        // A sealed record filled a page of the file by itself; plain, it needs a fraction of it, and reads of
+        // every record would go on paying for the rest. The conversion is done whether or not this is.
+        compactDatabase(*gDBConnection, [&progress] { return !progress || progress(1, 1); });
         requerySharedRecordsets();
         // The plain form keeps the password and the recovery values for the comparisons.
         LoadMasterPassword();

@@ -63,8 +63,8 @@ void LockRecords();
 
 enum class ProtectionChange { Changed, WrongPassword, Cancelled };
 // Turns the protection of the open database on or off after checking the master password (as typed), every
-// record converted in one transaction. Throws kv::Error (the file is then as it was). The shared recordsets
-// are read again.
+// record converted in one transaction. Throws kv::Error (the file is then as it was). Turned off, the file
+// is then rebuilt at the size the plain records need. The shared recordsets are read again.
 ProtectionChange SetDatabaseProtected(bool on, const QString& typedPassword, const ConversionProgress& progress = {});
 
 enum class PasswordChange { Changed, Refused, NotStored };

@@ -98,6 +98,23 @@ std::shared_ptr<Connection> Connection::create(const QString& path, const QByteA
 
 Connection::~Connection() { close(); }
 
+void Connection::executeLong(const QString& sql, const std::function<bool()>& keepGoing) {
+    // SQLite asks after every so many steps of its machine: often enough to keep a window answering.
+    constexpr int kStepsBetweenAsks = 100000;
+    struct Asked {
+        const std::function<bool()>& keepGoing;
+        static int ask(void* self) { return static_cast<Asked*>(self)->keepGoing() ? 0 : 1; }
+    } asked{keepGoing};
+    if (keepGoing) sqlite3_progress_handler(db_, kStepsBetweenAsks, &Asked::ask, &asked);
+    try {
+        executeScript(sql);
+    } catch (...) {
+        sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+        throw;
+    }
+    sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+}
+
 void Connection::close() {
     if (db_) sqlite3_close_v2(db_);
     db_ = nullptr;

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <memory>
 
 struct sqlite3;
@@ -33,6 +34,9 @@ public:
     int execute(const QString& sql, const QVariantList& params = {});
     // Runs several statements without parameters (schema scripts).
     void executeScript(const QString& sql);
+    // Runs a long statement without parameters, asking `keepGoing` every so often whether to go on (a false
+    // answer interrupts it, which then throws as a failure would).
+    void executeLong(const QString& sql, const std::function<bool()>& keepGoing);
     qint64 lastInsertRowid() const;
 
     // True when SQLite could open the file for reading only (the file may not be written by this user).
