@@ -169,6 +169,27 @@ private slots:
         QCOMPARE(clearRecords(), clear);
     }
 
+    // The rebuild after turning protection off may be stopped (Cancel in the progress window) or fail: the
+    // records are plain all the same and the file is sound, only larger.
+    void stoppedRebuildLosesNothing() {
+        TempAppFolder app;
+        seedRecords(5000); // enough for the rebuild to be asked whether to go on
+        const QList<QVariantList> before = storedSecrets(app);
+        QCOMPARE(SetDatabaseProtected(true, kMaster), ProtectionChange::Changed);
+        bool converted = false, stopped = false;
+        const auto progress = [&](qint64 done, qint64 total) {
+            if (converted) return !(stopped = true);
+            converted = done == total && total > 1;
+            return true;
+        };
+        QCOMPARE(SetDatabaseProtected(false, kMaster, progress), ProtectionChange::Changed);
+        QVERIFY(stopped);
+        QVERIFY(!gRecordCodec.isProtected());
+        QCOMPARE(storedSecrets(app), before);
+        QVERIFY(app.scalar(QStringLiteral("PRAGMA freelist_count")).toInt() > 0);
+        QCOMPARE(app.scalar(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+    }
+
     // A sealed value that was altered or moved does not open: reading says so, and turning protection off
     // stops there with nothing changed.
     void alteredValuesAreRefused_data() {

@@ -100,10 +100,17 @@ Connection::~Connection() { close(); }
 
 void Connection::executeLong(const QString& sql, const std::function<bool()>& keepGoing) {
     // SQLite asks after every so many steps of its machine: often enough to keep a window answering.
-    constexpr int kStepsBetweenAsks = 100000;
+    constexpr int kStepsBetweenAsks = 10000;
     struct Asked {
         const std::function<bool()>& keepGoing;
-        static int ask(void* self) { return static_cast<Asked*>(self)->keepGoing() ? 0 : 1; }
+        // Called from inside SQLite: nothing may be thrown through it, so a failure to answer stops the work.
+        static int ask(void* self) noexcept {
+            try {
+                return static_cast<Asked*>(self)->keepGoing() ? 0 : 1;
+            } catch (...) {
+                return 1;
+            }
+        }
     } asked{keepGoing};
     if (keepGoing) sqlite3_progress_handler(db_, kStepsBetweenAsks, &Asked::ask, &asked);
     try {
